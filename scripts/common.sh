@@ -1,0 +1,43 @@
+# Shared by scripts/run and scripts/test: installs what is missing from Debian.
+# shellcheck shell=bash
+
+VARNOTH_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Packages the program needs to build and run.
+VARNOTH_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev
+  qt6-base-dev-tools libqt6network6 libqt6widgets6 qt6-qpa-plugins libsimpleini-dev
+  fonts-dejavu-core xdg-utils)
+# What the test suite and benchmarks add: the real servers and the peers.
+VARNOTH_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev python3 python3-pyftpdlib
+  vsftpd ftp-proxy dante-server microsocks curl lftp wget xvfb xauth procps)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# install_missing PKG...: apt-get installs the packages not yet installed.
+install_missing() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  # Daemons from these packages must not start system-wide services: tests
+  # start their own instances on free loopback ports.
+  local policy=/usr/sbin/policy-rc.d created_policy=0
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | as_root tee "$policy" >/dev/null
+    as_root chmod +x "$policy"
+    created_policy=1
+  fi
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq || true
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  local rc=$?
+  [ $created_policy -eq 1 ] && as_root rm -f "$policy"
+  return $rc
+}
+
+jobs_for_build() {
+  nproc 2>/dev/null || echo 2
+}
