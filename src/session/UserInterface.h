@@ -1,0 +1,39 @@
+#pragma once
+// The one channel through which the session engine asks the user something or
+// shows a message. The GUI implements it with real dialogs; tests and the
+// command-line tool implement it with scripted or printed answers.
+#include <QString>
+
+namespace mb {
+// Message box flags (may be OR-ed) and the button results they return.
+enum Flags : int {
+    Ok = 0x0,
+    OkCancel = 0x1,
+    YesNoCancel = 0x3,
+    YesNo = 0x4,
+    IconError = 0x10,
+    IconQuestion = 0x20,
+    IconWarning = 0x30,
+    IconInformation = 0x40,
+    TaskModal = 0x2000,
+};
+enum Result : int { IdOk = 1, IdCancel = 2, IdYes = 6, IdNo = 7 };
+} // namespace mb
+
+class IUserInterface {
+public:
+    virtual ~IUserInterface() = default;
+
+    // A modal message box; flags from mb::Flags; returns an mb::Result.
+    virtual int ShowMessageBox(const QString& text, const QString& caption, int flags) = 0;
+
+    // Asks for one line of text. On confirmation Value receives at most
+    // MaxLength characters and the result is true; otherwise Value is left
+    // unchanged. Masked offers the "Mask password" check box, checked.
+    virtual bool InputLine(const QString& Caption, const QString& Prompt, QString& Value,
+                           bool Masked = false, int MaxLength = 255) = 0;
+};
+
+// The process-wide implementation (set once by the GUI, the tool or a test).
+IUserInterface* userInterface();
+void setUserInterface(IUserInterface* ui);
