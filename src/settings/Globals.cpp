@@ -1,0 +1,51 @@
+#include "settings/Globals.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+QString ProgramDir;
+bool LangOn = false;
+bool LangInit = false;
+QString LangFile = QStringLiteral("language");
+
+QString WithTrailingSlash(const QString& dir)
+{
+    QString d = dir;
+    while (d.size() > 1 && d.endsWith('/'))
+        d.chop(1);
+    return d.endsWith('/') ? d : d + '/';
+}
+
+static bool isWritableDir(const QString& dir)
+{
+    // QFileInfo::isWritable() only looks at permission bits; a read-only mount
+    // or an ACL can still refuse, so try to create a file for real.
+    QTemporaryFile probe(WithTrailingSlash(dir) + QStringLiteral(".varnoth-probe-XXXXXX"));
+    return probe.open();
+}
+
+QString DefaultProgramDir()
+{
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    if (!exeDir.isEmpty() && isWritableDir(exeDir))
+        return WithTrailingSlash(exeDir);
+    QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (data.isEmpty())
+        data = QDir::homePath() + QStringLiteral("/.local/share/varnoth");
+    QDir().mkpath(data);
+    return WithTrailingSlash(data);
+}
+
+void InitProgramDir()
+{
+    const QString fromEnv = qEnvironmentVariable("VARNOTH_PROGRAM_DIR");
+    if (!fromEnv.isEmpty()) {
+        QDir().mkpath(fromEnv);
+        ProgramDir = WithTrailingSlash(QFileInfo(fromEnv).absoluteFilePath());
+    } else {
+        ProgramDir = DefaultProgramDir();
+    }
+}
