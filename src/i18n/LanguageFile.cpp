@@ -1,0 +1,120 @@
+#include "i18n/LanguageFile.h"
+
+#include "settings/Globals.h"
+#include "settings/IniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+QString DefaultLanguageName() { return QStringLiteral("language"); }
+QString LanguageExtension() { return QStringLiteral(".lan"); }
+
+TTextKey ParseTextKey(const QString& key)
+{
+    TTextKey k;
+    const int dot = key.indexOf('.');
+    if (dot < 0) {
+        k.Component = key;
+        return k;
+    }
+    k.Component = key.left(dot);
+    const QString rest = key.mid(dot + 1);
+    const int dot2 = rest.indexOf('.');
+    if (dot2 < 0) {
+        k.Property = rest;
+        return k;
+    }
+    k.Property = rest.left(dot2);
+    k.HasIndex = true;
+    QString indexPart = rest.mid(dot2 + 1);
+    const int dot3 = indexPart.indexOf('.');
+    if (dot3 >= 0) {
+        k.SubProperty = indexPart.mid(dot3 + 1);
+        indexPart = indexPart.left(dot3);
+    }
+    bool ok = false;
+    const int n = indexPart.trimmed().toInt(&ok);
+    k.Index = ok ? n : -1;
+    return k;
+}
+
+QString DecodeLangValue(const QString& fileValue)
+{
+    QString v = fileValue;
+    return v.replace(QStringLiteral("~~"), QStringLiteral("\n"));
+}
+
+QString EncodeLangValue(const QString& text)
+{
+    QString v = text;
+    v.replace(QStringLiteral("\r\n"), QStringLiteral("~~"));
+    v.replace('\n', QStringLiteral("~~"));
+    v.replace('\r', QStringLiteral("~~"));
+    return v;
+}
+
+static QString dirOrProgramDir(const QString& dir)
+{
+    return WithTrailingSlash(dir.isEmpty() ? ProgramDir : dir);
+}
+
+TLangPairs ReadLanguageSection(const QString& filePath, const QString& section)
+{
+    if (!QFileInfo::exists(filePath)) {
+        // First use of a language name: leave an empty file for the translator.
+        QFile f(filePath);
+        if (f.open(QIODevice::WriteOnly))
+            f.close();
+        return {};
+    }
+    if (QFileInfo(filePath).isDir())
+        return {};
+    TIniFile ini(filePath);
+    return ini.ReadSectionPairs(section);
+}
+
+bool WriteLanguageSection(const QString& filePath, const QString& section, const TLangPairs& pairs)
+{
+    TIniFile ini(filePath);
+    for (const auto& p : pairs)
+        ini.WriteString(section, p.first, p.second);
+    return ini.UpdateFile();
+}
+
+QString LanguageFilePath(const QString& name, const QString& dir)
+{
+    const QString base = dirOrProgramDir(dir);
+    const QString exact = base + name + LanguageExtension();
+    if (QFileInfo::exists(exact))
+        return exact;
+    const QString wanted = (name + LanguageExtension()).toLower();
+    const QStringList files = QDir(base).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString& f : files) {
+        if (f.toLower() == wanted)
+            return base + f;
+    }
+    return exact;
+}
+
+bool LanguageFileExists(const QString& name, const QString& dir)
+{
+    return QFileInfo(LanguageFilePath(name, dir)).isFile();
+}
+
+QStringList ListLanguages(const QString& dir)
+{
+    const QString ext = LanguageExtension();
+    const QString deflt = DefaultLanguageName() + ext;
+    QStringList names;
+    const QStringList files = QDir(dirOrProgramDir(dir)).entryList(QDir::Files, QDir::Name);
+    for (const QString& f : files) {
+        const QString lower = f.toLower();
+        if (!lower.endsWith(ext) || lower == deflt || lower.size() <= ext.size())
+            continue;
+        names << lower.left(lower.size() - ext.size());
+    }
+    names.sort();
+    names.removeDuplicates();
+    return names;
+}
