@@ -296,17 +296,21 @@ protected:
     int m_lastError = 0;
     bool m_closeInvoked = false;
     bool m_destroying = false;
+    qint64 m_rxTotal = 0; // every byte taken off the socket, for drain progress
+    quint64 m_gen = 0;    // bumped for every new handle, to spot a reconnect
+    qint64 m_readCount = 0;
+    std::shared_ptr<bool> m_alive; // false once destroyed; handlers may delete us
 
 private:
     void CreateNotifiers();
     void DestroyNotifiers();
-    void OnReadReady();
-    void OnWriteReady();
-    void ProcessNotification(bool readable, bool writable);
     void DrainRead();
     void BindSocket();
     void PostWriteNotification();
     void DnsWorkerDone(quint64 id, int error, const QStringList& addrs);
+    void SetReadEnabled(bool on);
+    void SetWriteEnabled(bool on);
+    void Dispatch();
 
     QString m_localAddr = QStringLiteral("0.0.0.0");
     QString m_localPortStr = QStringLiteral("0");
@@ -318,7 +322,6 @@ private:
     TWSocketOptions m_options = 0;
     bool m_multiThreaded = false;
     bool m_allSent = true;
-    qint64 m_readCount = 0;
     int m_bufSize = 1514;
     std::vector<std::unique_ptr<TBuffer>> m_queue;
     QString m_dnsResult;
@@ -327,8 +330,10 @@ private:
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
     bool m_writePosted = false;
-    bool m_inDispatch = false;
-    std::shared_ptr<bool> m_alive;
+    bool m_readSuspended = false; // reader declined to read; resumes on Receive/Accept
+    bool m_sawEof = false;        // a receive saw the end of the stream
+    int m_eofError = 0;           // error of that end (0 = orderly close)
+    int m_qtDnsId = -1;
 };
 
 // ---------------------------------------------------------------------------
@@ -355,6 +360,8 @@ public:
 
     void Connect() override;
     void Listen() override;
+    void Close() override;
+    void Abort() override;
     int Receive(void* buffer, int len) override;
     int RcvdCount() override;
 
@@ -367,9 +374,12 @@ protected:
     void TriggerSessionConnected(quint16 error) override;
     void TriggerSessionClosed(quint16 error) override;
     bool TriggerDataAvailable(quint16 error) override;
+    void TriggerDataSent(quint16 error) override;
 
 private:
     void SocksDoConnect();
+    void SocksConnected();
+    void ConsumeReply(int len);
     void SocksDoAuthenticate();
     void SocksFail(int code, const QString& msg);
     void SendNegotiation(const QByteArray& bytes);
@@ -389,6 +399,9 @@ private:
     QString m_boundAddr;
     QString m_boundPort;
     quint16 m_targetPort = 0; // host order
+    quint32 m_targetAddr4 = 0; // network order, level 4 only
+    bool m_methodsSent = false;
+    bool m_negotiationSendPending = false;
     unsigned char m_rcvBuf[128] = {};
     int m_rcvCnt = 0;
     int m_rcvdCnt = 0; // application bytes behind the final reply

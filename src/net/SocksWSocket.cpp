@@ -1,0 +1,470 @@
+// TCustomSocksWSocket: SOCKS 4, 4A and 5 (RFC 1928, user/password RFC 1929)
+// negotiation in front of an ordinary outgoing TCP connection, and TWSocket.
+//
+// The SOCKS server, port and level survive a close of the socket: the FTP
+// client assigns them once, and a reconnect must never silently go direct.
+#include "net/WSocket.h"
+
+#include <arpa/inet.h>
+#include <cstring>
+
+namespace {
+constexpr int kReplyMax = 127; // bytes of the 128-byte reply buffer in use
+
+QString socks5ReplyText(int code, int* err)
+{
+    static const char* const texts[] = {
+        "general SOCKS server failure", "connection not allowed by ruleset", "network unreachable",
+        "host unreachable", "connection refused", "time to live expired", "command not supported",
+        "address type not supported",
+    };
+    if (code >= 1 && code <= 8) {
+        *err = 20003 + code;
+        return QString::fromLatin1(texts[code - 1]);
+    }
+    *err = 20012;
+    return QStringLiteral("unassigned error #%1").arg(code);
+}
+} // namespace
+
+TCustomSocksWSocket::TCustomSocksWSocket(QObject* parent)
+    : TCustomWSocket(parent)
+{
+}
+
+void TCustomSocksWSocket::AssignDefaultValue()
+{
+    TCustomWSocket::AssignDefaultValue();
+    m_socksState = socksData;
+    m_rcvCnt = 0;
+    m_rcvdCnt = 0;
+    m_rcvdPtr = 0;
+    m_methodsSent = false;
+    m_negotiationSendPending = false;
+}
+
+void TCustomSocksWSocket::Close()
+{
+    // Closed by the owner: no negotiation result is due any more.
+    m_socksState = socksData;
+    TCustomWSocket::Close();
+}
+
+void TCustomSocksWSocket::Abort()
+{
+    m_socksState = socksData;
+    TCustomWSocket::Abort();
+}
+
+void TCustomSocksWSocket::TriggerDataSent(quint16 error)
+{
+    // The negotiation's own bytes are no concern of the owner.
+    if (m_negotiationSendPending) {
+        m_negotiationSendPending = false;
+        return;
+    }
+    TCustomWSocket::TriggerDataSent(error);
+}
+
+// --- properties ------------------------------------------------------------------
+
+void TCustomSocksWSocket::SetSocksServer(const QString& v)
+{
+    if (m_state != wsClosed) {
+        RaiseException(QStringLiteral("Can't change socks server if not closed"));
+        return;
+    }
+    m_socksServer = v.trimmed();
+    m_socksServerAssigned = !m_socksServer.isEmpty();
+}
+
+void TCustomSocksWSocket::SetSocksPort(const QString& v)
+{
+    if (m_state != wsClosed) {
+        RaiseException(QStringLiteral("Can't change socks port if not closed"));
+        return;
+    }
+    m_socksPort = v.trimmed();
+    m_socksPortAssigned = !m_socksPort.isEmpty();
+}
+
+void TCustomSocksWSocket::SetSocksLevel(const QString& v)
+{
+    if (m_state != wsClosed) {
+        RaiseException(QStringLiteral("Can't change socks level if not closed"));
+        return;
+    }
+    const QString t = v.toUpper();
+    if (t != QLatin1String("4") && t != QLatin1String("4A") && t != QLatin1String("5")) {
+        RaiseException(QStringLiteral("Invalid socks level. Must be 4, 4A or 5."));
+        return;
+    }
+    m_socksLevel = t;
+}
+
+// --- connect / listen --------------------------------------------------------------
+
+void TCustomSocksWSocket::Connect()
+{
+    if (!m_socksServerAssigned) {
+        TCustomWSocket::Connect();
+        return;
+    }
+    if (m_protoStr.toLower() != QLatin1String("tcp")) {
+        RaiseException(QStringLiteral("tcp is the only protocol supported thru socks server"));
+        return;
+    }
+    if (m_fd != -1 && m_state != wsClosed) {
+        RaiseException(QStringLiteral("Connect: Socket already in use"));
+        return;
+    }
+    if (!m_portAssigned) {
+        RaiseException(QStringLiteral("Connect: No Port Specified"));
+        return;
+    }
+    if (!m_addrAssigned) {
+        RaiseException(QStringLiteral("Connect: No IP Address Specified"));
+        return;
+    }
+    quint32 serverAddr;
+    quint16 serverPort;
+    try {
+        m_targetPort = ResolvePort(m_portStr, m_protoStr);
+        serverPort = ResolvePort(m_socksPort, m_protoStr);
+        serverAddr = ResolveHost(m_socksServer);
+        if (m_socksLevel == QLatin1String("4"))
+            m_targetAddr4 = ResolveHost(m_addrStr);
+        else if (m_addrStr.toUtf8().size() > 255)
+            throw ESocketException(QStringLiteral("WSocketResolveHost: '%1' Invalid Hostname.").arg(m_addrStr));
+    } catch (const ESocketException& e) {
+        RaiseException(QStringLiteral("connect: ") + e.Message());
+        return;
+    }
+    // The TCP connection goes to the SOCKS server; Addr and Port keep the target.
+    m_protoNum = 6;
+    m_sockType = 1;
+    m_protoResolved = true;
+    m_sinAddr = serverAddr;
+    m_addrResolved = true;
+    m_sinPort = htons(serverPort);
+    m_portResolved = true;
+    m_socksState = socksNegociateMethods;
+    m_methodsSent = false;
+    m_negotiationSendPending = false;
+    m_rcvCnt = 0;
+    m_rcvdCnt = 0;
+    m_rcvdPtr = 0;
+    m_boundAddr.clear();
+    m_boundPort.clear();
+    TCustomWSocket::Connect();
+}
+
+void TCustomSocksWSocket::Listen()
+{
+    if (m_socksServerAssigned) {
+        RaiseException(QStringLiteral("Listening is not supported thru socks server"));
+        return;
+    }
+    TCustomWSocket::Listen();
+}
+
+// --- negotiation ---------------------------------------------------------------
+
+void TCustomSocksWSocket::SendNegotiation(const QByteArray& bytes)
+{
+    // Negotiation bytes are tiny: they go straight into the send queue.
+    m_negotiationSendPending = true;
+    Send(bytes.constData(), int(bytes.size()));
+}
+
+void TCustomSocksWSocket::TriggerSessionConnected(quint16 error)
+{
+    if (m_socksState != socksNegociateMethods || m_methodsSent) {
+        TCustomWSocket::TriggerSessionConnected(error);
+        return;
+    }
+    // Reached the SOCKS server (or failed to).
+    if (OnSocksConnected)
+        OnSocksConnected(this, error);
+    if (error != 0) {
+        m_socksState = socksData;
+        TCustomWSocket::TriggerSessionConnected(error);
+        return;
+    }
+    m_methodsSent = true;
+    if (m_socksLevel == QLatin1String("5")) {
+        m_socksAuthNumber = m_socksAuth == socksAuthenticateUsercode ? 2 : 0;
+        QByteArray req;
+        req.append(char(5)).append(char(1)).append(char(m_socksAuthNumber));
+        SendNegotiation(req);
+    } else {
+        SocksDoConnect();
+    }
+}
+
+void TCustomSocksWSocket::SocksDoConnect()
+{
+    m_socksState = socksConnecting;
+    QByteArray req;
+    if (m_socksLevel == QLatin1String("5")) {
+        const QByteArray host = m_addrStr.toUtf8();
+        req.append(char(5)).append(char(1)).append(char(0)).append(char(3));
+        req.append(char(host.size())).append(host);
+    } else {
+        req.append(char(4)).append(char(1));
+    }
+    req.append(char(m_targetPort >> 8)).append(char(m_targetPort & 0xff));
+    if (m_socksLevel != QLatin1String("5")) {
+        if (m_socksLevel == QLatin1String("4A")) {
+            req.append(char(0)).append(char(0)).append(char(0)).append(char(1));
+        } else {
+            req.append(reinterpret_cast<const char*>(&m_targetAddr4), 4); // network order
+        }
+        req.append(m_socksUsercode.toUtf8()).append(char(0));
+        if (m_socksLevel == QLatin1String("4A"))
+            req.append(m_addrStr.toUtf8());
+        req.append(char(0));
+    }
+    SendNegotiation(req);
+}
+
+void TCustomSocksWSocket::SocksDoAuthenticate()
+{
+    m_socksState = socksAuthenticate;
+    if (OnSocksAuthState)
+        OnSocksAuthState(this, socksAuthStart);
+    // Each field carries a one-byte length: longer values cannot be sent.
+    const QByteArray user = m_socksUsercode.toUtf8().left(255);
+    const QByteArray pass = m_socksPassword.toUtf8().left(255);
+    QByteArray req;
+    req.append(char(1)).append(char(user.size())).append(user).append(char(pass.size())).append(pass);
+    SendNegotiation(req);
+}
+
+void TCustomSocksWSocket::SocksFail(int code, const QString& msg)
+{
+    if (OnSocksError)
+        OnSocksError(this, code, msg);
+    m_socksState = socksData;
+    m_rcvCnt = 0;
+    const auto alive = m_alive;
+    const quint64 gen = m_gen;
+    TCustomWSocket::TriggerSessionConnected(quint16(code));
+    if (*alive && m_gen == gen && m_fd != -1)
+        InternalClose(false, quint16(code));
+}
+
+bool TCustomSocksWSocket::TriggerDataAvailable(quint16 error)
+{
+    if (m_socksState == socksData)
+        return TCustomWSocket::TriggerDataAvailable(error);
+    if (error != 0) {
+        SocksFail(error, QStringLiteral("data receive error"));
+        return true;
+    }
+    if (m_rcvCnt >= kReplyMax) {
+        SocksFail(20001, QStringLiteral("too much data availaible"));
+        return true;
+    }
+    const int n = DoRecv(m_rcvBuf + m_rcvCnt, kReplyMax - m_rcvCnt, 0);
+    if (n < 0) {
+        if (m_lastError == wsock::WSAEWOULDBLOCK) {
+            m_lastError = 0;
+            return true;
+        }
+        SocksFail(m_lastError, QStringLiteral("data receive error"));
+        return true;
+    }
+    if (n == 0) // end of stream: the close handling reports it
+        return true;
+    m_rcvCnt += n;
+    ProcessReply();
+    return true;
+}
+
+void TCustomSocksWSocket::ConsumeReply(int len)
+{
+    // Bytes behind the final reply belong to the application.
+    m_rcvdPtr = len;
+    m_rcvdCnt = m_rcvCnt - len;
+    if (m_rcvdCnt <= 0) {
+        m_rcvdCnt = 0;
+        m_rcvdPtr = 0;
+    }
+    m_rcvCnt = 0;
+}
+
+void TCustomSocksWSocket::SocksConnected()
+{
+    m_socksState = socksData;
+    const auto alive = m_alive;
+    const quint64 gen = m_gen;
+    TCustomWSocket::TriggerSessionConnected(0);
+    if (*alive && m_gen == gen && m_fd != -1 && m_socksState == socksData)
+        TCustomWSocket::TriggerDataAvailable(0);
+}
+
+void TCustomSocksWSocket::ProcessReply()
+{
+    const unsigned char* b = m_rcvBuf;
+    switch (m_socksState) {
+    case socksNegociateMethods: {
+        if (m_socksLevel != QLatin1String("5")) {
+            SocksFail(20001, QStringLiteral("TWSocket logic error"));
+            return;
+        }
+        if (m_rcvCnt < 2)
+            return;
+        const int ver = b[0], method = b[1];
+        m_rcvCnt = 0;
+        if (ver != 5) {
+            SocksFail(20002, QStringLiteral("socks version error"));
+        } else if (method == 0) {
+            if (m_socksAuthNumber == 2 && OnSocksAuthState)
+                OnSocksAuthState(this, socksAuthNotRequired);
+            if (m_fd != -1)
+                SocksDoConnect();
+        } else if (method == 2) {
+            SocksDoAuthenticate();
+        } else {
+            SocksFail(20003, QStringLiteral("authentification method not acceptable"));
+        }
+        return;
+    }
+    case socksAuthenticate: {
+        if (b[0] != 1) {
+            SocksFail(20002, QStringLiteral("socks version error"));
+            return;
+        }
+        if (m_rcvCnt < 2)
+            return;
+        if (m_rcvCnt > 2) {
+            SocksFail(20001, QStringLiteral("too much data availaible"));
+            return;
+        }
+        if (b[1] != 0) {
+            SocksFail(20015, QStringLiteral("socks authentication failed"));
+            return;
+        }
+        m_rcvCnt = 0;
+        if (OnSocksAuthState)
+            OnSocksAuthState(this, socksAuthSuccess);
+        if (m_fd != -1)
+            SocksDoConnect();
+        return;
+    }
+    case socksConnecting:
+        if (m_socksLevel != QLatin1String("5")) {
+            if (m_rcvCnt < 8)
+                return;
+            const int ver = b[0], code = b[1];
+            ConsumeReply(8);
+            if (ver != 0)
+                SocksFail(20002, QStringLiteral("socks version error"));
+            else if (code == 90)
+                SocksConnected();
+            else if (code == 91)
+                SocksFail(20016, QStringLiteral("request rejected or failed"));
+            else if (code == 92)
+                SocksFail(20008, QStringLiteral("connection refused"));
+            else if (code == 93)
+                SocksFail(20015, QStringLiteral("authentification failed"));
+            else
+                SocksFail(20012, QStringLiteral("unassigned error #%1").arg(code));
+            return;
+        }
+        if (b[0] != 5) {
+            SocksFail(20002, QStringLiteral("socks version error"));
+            return;
+        }
+        if (m_rcvCnt < 2)
+            return;
+        if (b[1] != 0) {
+            int err;
+            const QString msg = socks5ReplyText(b[1], &err);
+            SocksFail(err, msg);
+            return;
+        }
+        if (m_rcvCnt < 5)
+            return;
+        {
+            const int atyp = b[3];
+            int portOffset;
+            if (atyp == 1) {
+                portOffset = 8;
+            } else if (atyp == 3) {
+                portOffset = 5 + b[4];
+            } else {
+                SocksFail(20011, QStringLiteral("address type not supported"));
+                return;
+            }
+            if (portOffset + 2 > kReplyMax) {
+                // A bound name this long cannot fit the reply buffer.
+                SocksFail(20001, QStringLiteral("too much data availaible"));
+                return;
+            }
+            if (m_rcvCnt < portOffset + 2)
+                return;
+            if (atyp == 1)
+                m_boundAddr = QStringLiteral("%1.%2.%3.%4").arg(b[4]).arg(b[5]).arg(b[6]).arg(b[7]);
+            else
+                m_boundAddr = QString::fromLatin1(reinterpret_cast<const char*>(b + 5), b[4]);
+            m_boundPort = QString::number((b[portOffset] << 8) | b[portOffset + 1]);
+            ConsumeReply(portOffset + 2);
+            SocksConnected();
+        }
+        return;
+    default:
+        SocksFail(20013, QStringLiteral("internal error"));
+        return;
+    }
+}
+
+void TCustomSocksWSocket::TriggerSessionClosed(quint16 error)
+{
+    if (m_socksState == socksAuthenticate && OnSocksAuthState)
+        OnSocksAuthState(this, socksAuthFailure);
+    if (m_socksState != socksData) {
+        // The server went away mid-negotiation: the owner still learns that
+        // its connect failed before it hears of the close.
+        const quint16 code = error != 0 ? error : quint16(wsock::WSAECONNRESET);
+        m_socksState = socksData;
+        if (OnSocksError)
+            OnSocksError(this, code, QStringLiteral("data receive error"));
+        const auto alive = m_alive;
+        TCustomWSocket::TriggerSessionConnected(code);
+        if (!*alive)
+            return;
+    }
+    TCustomWSocket::TriggerSessionClosed(error);
+}
+
+// --- application data behind the final reply ---------------------------------
+
+int TCustomSocksWSocket::Receive(void* buffer, int len)
+{
+    if (m_rcvdCnt > 0 && len > 0) {
+        const int n = len < m_rcvdCnt ? len : m_rcvdCnt;
+        std::memcpy(buffer, m_rcvBuf + m_rcvdPtr, size_t(n));
+        m_rcvdPtr += n;
+        m_rcvdCnt -= n;
+        m_rxTotal += n;
+        m_readCount += n;
+        if (m_rcvdCnt == 0)
+            m_rcvdPtr = 0;
+        return n;
+    }
+    return TCustomWSocket::Receive(buffer, len);
+}
+
+int TCustomSocksWSocket::RcvdCount()
+{
+    if (m_rcvdCnt > 0)
+        return m_rcvdCnt;
+    return TCustomWSocket::RcvdCount();
+}
+
+TWSocket::TWSocket(QObject* parent)
+    : TCustomSocksWSocket(parent)
+{
+}

@@ -1,0 +1,734 @@
+// TCustomWSocket: properties, resolving, connect / listen / accept / dup,
+// closing and the error routines. Readiness dispatch, the send queue,
+// receiving and name lookup live in WSocketIo.cpp.
+#include "net/WSocket.h"
+
+#include <QCoreApplication>
+#include <QHostInfo>
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// Decimal number after leading blanks, digits up to the first non-digit.
+int leadingNumber(const QString& s)
+{
+    int i = 0;
+    while (i < s.size() && s[i] == u' ')
+        ++i;
+    int v = 0;
+    while (i < s.size() && s[i].isDigit() && v < 1000000)
+        v = v * 10 + (s[i++].unicode() - u'0');
+    return v;
+}
+
+bool startsWithDigit(const QString& s)
+{
+    const QString t = s.trimmed();
+    return !t.isEmpty() && t[0].isDigit();
+}
+
+QString fromInAddr(quint32 netOrder)
+{
+    in_addr a;
+    a.s_addr = netOrder;
+    char buf[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &a, buf, sizeof buf);
+    return QString::fromLatin1(buf);
+}
+
+} // namespace
+
+TCustomWSocket::TCustomWSocket(QObject* parent)
+    : QObject(parent), m_alive(std::make_shared<bool>(true))
+{
+    // The base reset only: a derived reset cannot run from the base constructor.
+    TCustomWSocket::AssignDefaultValue();
+}
+
+TCustomWSocket::~TCustomWSocket()
+{
+    m_destroying = true;
+    *m_alive = false;
+    if (m_qtDnsId >= 0)
+        QHostInfo::abortHostLookup(m_qtDnsId);
+    DestroyNotifiers();
+    if (m_fd != -1) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+// --- property setters --------------------------------------------------------
+
+void TCustomWSocket::SetAddr(const QString& v)
+{
+    const QString t = v.trimmed();
+    if (m_state != wsClosed) {
+        RaiseException(QStringLiteral("Cannot change Addr if not closed"));
+        return;
+    }
+    if (m_addrAssigned && t == m_addrStr)
+        return;
+    m_addrStr = t;
+    m_addrAssigned = !t.isEmpty();
+    m_addrResolved = false;
+}
+
+void TCustomWSocket::SetPort(const QString& v)
+{
+    const QString t = v.trimmed();
+    if (m_state != wsClosed) {
+        RaiseException(QStringLiteral("Cannot change Port if not closed"));
+        return;
+    }
+    if (m_portAssigned && t == m_portStr)
+        return;
+    m_portStr = t;
+    m_portAssigned = !t.isEmpty();
+    m_portResolved = false;
+}
+
+void TCustomWSocket::SetProto(const QString& v)
+{
+    const QString t = v.trimmed();
+    if (m_state != wsClosed) {
+        RaiseException(QStringLiteral("Cannot change Proto if not closed"));
+        return;
+    }
+    if (m_protoAssigned && t == m_protoStr)
+        return;
+    m_protoStr = t;
+    m_protoAssigned = !t.isEmpty();
+    m_protoResolved = false;
+}
+
+void TCustomWSocket::SetLocalPort(const QString& v)
+{
+    if (m_state != wsClosed) {
+        RaiseException(QStringLiteral("Cannot change LocalPort if not closed"));
+        return;
+    }
+    m_localPortStr = v.trimmed();
+    m_localPortResolved = false;
+}
+
+void TCustomWSocket::SetLocalAddr(const QString& v)
+{
+    if (m_state != wsClosed) {
+        RaiseException(QStringLiteral("Cannot change LocalAddr if not closed"));
+        return;
+    }
+    QString t = v.trimmed();
+    if (t.isEmpty())
+        t = QStringLiteral("0.0.0.0");
+    in_addr a;
+    if (inet_aton(t.toLatin1().constData(), &a) == 0 || a.s_addr == INADDR_NONE) {
+        RaiseException(QStringLiteral("SetLocalAddr(): Invalid IP address"));
+        return;
+    }
+    m_localAddr = t;
+}
+
+void TCustomWSocket::SetBufSize(int v) { m_bufSize = v <= 0 ? 1514 : v; }
+
+TSocketSendFlags TCustomWSocket::SendFlags() const
+{
+    if (m_sendFlags != wsSendNormal && m_sendFlags != wsSendUrgent)
+        throw ESocketException(QStringLiteral("Invalid internal SendFlags"));
+    return TSocketSendFlags(m_sendFlags);
+}
+
+void TCustomWSocket::SetSendFlags(int v)
+{
+    if (v != wsSendNormal && v != wsSendUrgent) {
+        RaiseException(QStringLiteral("Invalid SendFlags"));
+        return;
+    }
+    m_sendFlags = v;
+}
+
+// --- defaults and state ------------------------------------------------------
+
+void TCustomWSocket::AssignDefaultValue()
+{
+    m_addrAssigned = false;
+    m_addrResolved = false;
+    m_portAssigned = false;
+    m_portResolved = false;
+    m_protoStr = QStringLiteral("tcp");
+    m_protoAssigned = true;
+    m_protoResolved = false;
+    m_protoNum = 6;
+    m_sockType = 1;
+    m_sinAddr = 0;
+    m_sinPort = 0;
+    m_localPortStr = QStringLiteral("0");
+    m_localPortResolved = false;
+    m_localPortNum = 0;
+    m_localAddr = QStringLiteral("0.0.0.0");
+    m_lingerOnOff = wsLingerOn;
+    m_lingerTimeout = 0;
+    m_fd = -1;
+    m_state = wsClosed;
+    m_allSent = true;
+    m_readCount = 0;
+    m_closeInvoked = false;
+    m_readSuspended = false;
+    m_sawEof = false;
+    m_eofError = 0;
+    m_writePosted = false;
+}
+
+void TCustomWSocket::ChangeState(TSocketState newState)
+{
+    const TSocketState old = m_state;
+    m_state = newState;
+    TriggerChangeState(old, newState);
+}
+
+// --- resolving ---------------------------------------------------------------
+
+int TCustomWSocket::ResolveProto(const QString& proto, int* sockType)
+{
+    const QString t = proto.trimmed();
+    if (t.isEmpty() || t.size() >= 32)
+        throw ESocketException(QStringLiteral("WSocketResolveProto: Invalid Protocol."));
+    int num;
+    if (startsWithDigit(t)) {
+        num = leadingNumber(t);
+    } else {
+        const protoent* pe = getprotobyname(t.toLatin1().constData());
+        if (!pe) {
+            // /etc/protocols may be missing on minimal systems: know the two we use.
+            if (t.compare(QLatin1String("tcp"), Qt::CaseInsensitive) == 0)
+                num = 6;
+            else if (t.compare(QLatin1String("udp"), Qt::CaseInsensitive) == 0)
+                num = 17;
+            else
+                throw ESocketException(QStringLiteral("WSocketResolveProto: Cannot convert protocol '%1', Error #%2")
+                                           .arg(t).arg(wsock::WSANO_DATA));
+        } else {
+            num = pe->p_proto;
+        }
+    }
+    if (sockType)
+        *sockType = num == 17 ? 2 : 1;
+    return num;
+}
+
+quint16 TCustomWSocket::ResolvePort(const QString& port, const QString& proto)
+{
+    const QString t = port.trimmed();
+    if (t.isEmpty() || t.size() >= 32)
+        throw ESocketException(QStringLiteral("WSocketResolvePort: Invalid Port."));
+    if (startsWithDigit(t)) {
+        const int n = leadingNumber(t);
+        if (n > 65535)
+            throw ESocketException(QStringLiteral("WSocketResolvePort: Cannot convert port '%1', Error #%2")
+                                       .arg(t).arg(wsock::WSAEINVAL));
+        return quint16(n);
+    }
+    const servent* se = getservbyname(t.toLatin1().constData(), proto.trimmed().toLower().toLatin1().constData());
+    if (!se)
+        throw ESocketException(QStringLiteral("WSocketResolvePort: Cannot convert port '%1', Error #%2")
+                                   .arg(t).arg(wsock::WSANO_DATA));
+    return ntohs(quint16(se->s_port));
+}
+
+quint32 TCustomWSocket::ResolveHost(const QString& host)
+{
+    if (host.isEmpty() || host.size() > 256)
+        throw ESocketException(QStringLiteral("WSocketResolveHost: '%1' Invalid Hostname.").arg(host));
+    if (WSocketIsDottedIP(host)) {
+        const QByteArray t = host.trimmed().toLatin1();
+        if (t == "255.255.255.255")
+            return INADDR_BROADCAST;
+        in_addr a;
+        if (inet_aton(t.constData(), &a) == 0)
+            throw ESocketException(QStringLiteral("WSocketResolveHost: '%1' Invalid IP address.").arg(host));
+        return a.s_addr;
+    }
+    addrinfo hints {};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    const int rc = getaddrinfo(host.trimmed().toUtf8().constData(), nullptr, &hints, &res);
+    if (rc != 0 || !res) {
+        if (res)
+            freeaddrinfo(res);
+        throw ESocketException(QStringLiteral("WSocketResolveHost: Cannot convert host address '%1', Error #%2")
+                                   .arg(host).arg(WSocketGaiToWinsock(rc ? rc : EAI_NONAME)));
+    }
+    const quint32 addr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(res);
+    return addr;
+}
+
+// --- connect / listen / accept / dup ----------------------------------------
+
+void TCustomWSocket::Connect()
+{
+    if (m_fd != -1 && m_state != wsClosed) {
+        RaiseException(QStringLiteral("Connect: Socket already in use"));
+        return;
+    }
+    if (!m_portAssigned) {
+        RaiseException(QStringLiteral("Connect: No Port Specified"));
+        return;
+    }
+    if (!m_addrAssigned) {
+        RaiseException(QStringLiteral("Connect: No IP Address Specified"));
+        return;
+    }
+    if (!m_protoAssigned) {
+        RaiseException(QStringLiteral("Connect: No Protocol Specified"));
+        return;
+    }
+    try {
+        if (!m_protoResolved) {
+            m_protoNum = ResolveProto(m_protoStr, &m_sockType);
+            m_protoResolved = true;
+        }
+        if (!m_portResolved) {
+            m_sinPort = htons(ResolvePort(m_portStr, m_protoStr));
+            m_portResolved = true;
+        }
+        if (!m_localPortResolved) {
+            m_localPortNum = ResolvePort(m_localPortStr, m_protoStr);
+            m_localPortResolved = true;
+        }
+        if (!m_addrResolved) {
+            m_sinAddr = ResolveHost(m_addrStr);
+            m_addrResolved = true;
+        }
+    } catch (const ESocketException& e) {
+        RaiseException(QStringLiteral("connect: ") + e.Message());
+        return;
+    }
+    DeleteBufferedData();
+
+    const int type = m_sockType == 2 ? SOCK_DGRAM : SOCK_STREAM;
+    m_fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, m_sockType == 2 ? IPPROTO_UDP : IPPROTO_TCP);
+    if (m_fd < 0) {
+        m_fd = -1;
+        SocketError(QStringLiteral("Connect (socket)"));
+        return;
+    }
+    ++m_gen;
+    m_closeInvoked = false;
+    m_sawEof = false;
+    ChangeState(wsOpened);
+
+    if (m_sockType == 2) {
+        BindSocket();
+        if (m_fd == -1)
+            return;
+        if (m_sinAddr == INADDR_BROADCAST) {
+            int on = 1;
+            if (setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) < 0) {
+                SocketError(QStringLiteral("setsockopt(SO_BROADCAST)"));
+                return;
+            }
+        }
+    } else {
+        int on = 1;
+        if (setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0) {
+            SocketError(QStringLiteral("setsockopt(SO_REUSEADDR)"));
+            return;
+        }
+        ApplyLinger();
+        if (setsockopt(m_fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) < 0) {
+            SocketError(QStringLiteral("setsockopt(SO_KEEPALIVE)"));
+            return;
+        }
+        if (m_localPortNum != 0 || m_localAddr != QLatin1String("0.0.0.0")) {
+            BindSocket();
+            if (m_fd == -1)
+                return;
+        }
+    }
+    CreateNotifiers();
+
+    if (m_sockType == 2) {
+        ChangeState(wsConnected);
+        SetReadEnabled(true);
+        TriggerSessionConnected(0);
+        return;
+    }
+    sockaddr_in sin {};
+    sin.sin_family = AF_INET;
+    sin.sin_addr.s_addr = m_sinAddr;
+    sin.sin_port = m_sinPort;
+    const int rc = ::connect(m_fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin);
+    if (rc == 0 || errno == EINPROGRESS || errno == EWOULDBLOCK) {
+        ChangeState(wsConnecting);
+        // Completion (success or failure) shows as writability.
+        SetWriteEnabled(true);
+        SetReadEnabled(true);
+        return;
+    }
+    SocketError(QStringLiteral("Connect"));
+}
+
+void TCustomWSocket::BindSocket()
+{
+    sockaddr_in sin {};
+    sin.sin_family = AF_INET;
+    try {
+        sin.sin_addr.s_addr = ResolveHost(m_localAddr);
+        sin.sin_port = htons(ResolvePort(m_localPortStr, m_protoStr));
+    } catch (const ESocketException& e) {
+        RaiseException(e.Message());
+        return;
+    }
+    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) < 0) {
+        m_lastError = WSocketErrnoToWinsock(errno);
+        RaiseException(QStringLiteral("winsock.bind failed, error #%1").arg(m_lastError));
+        return;
+    }
+    socklen_t len = sizeof sin;
+    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&sin), &len) < 0) {
+        m_lastError = WSocketErrnoToWinsock(errno);
+        RaiseException(QStringLiteral("winsock.getsockname failed, error #%1").arg(m_lastError));
+        return;
+    }
+    m_localPortNum = ntohs(sin.sin_port);
+    m_localPortStr = QString::number(m_localPortNum);
+    m_localPortResolved = true;
+}
+
+void TCustomWSocket::ApplyLinger()
+{
+    if (m_lingerOnOff == wsLingerNoSet)
+        return;
+    if (m_fd == -1) {
+        RaiseException(QStringLiteral("Cannot set linger option at this time"));
+        return;
+    }
+    // Lingering "on" with a zero timeout makes a POSIX close reset the
+    // connection and throw away data still queued in the kernel (a truncated
+    // upload). Such a close stays graceful here; a positive timeout lingers.
+    linger l {};
+    l.l_onoff = (m_lingerOnOff == wsLingerOn && m_lingerTimeout > 0) ? 1 : 0;
+    l.l_linger = m_lingerTimeout;
+    if (setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &l, sizeof l) < 0)
+        SocketError(QStringLiteral("setsockopt(SO_LINGER)"));
+}
+
+void TCustomWSocket::Listen()
+{
+    if (!m_portAssigned) {
+        SocketError(QStringLiteral("listen: port not assigned"), wsock::WSAEINVAL);
+        return;
+    }
+    if (!m_protoAssigned) {
+        SocketError(QStringLiteral("listen: protocol not assigned"), wsock::WSAEINVAL);
+        return;
+    }
+    if (!m_addrAssigned) {
+        SocketError(QStringLiteral("listen: address not assigned"), wsock::WSAEINVAL);
+        return;
+    }
+    if (m_fd != -1 && m_state != wsClosed) {
+        RaiseException(QStringLiteral("listen: Socket already in use"));
+        return;
+    }
+    try {
+        if (!m_protoResolved) {
+            m_protoNum = ResolveProto(m_protoStr, &m_sockType);
+            m_protoResolved = true;
+        }
+        if (!m_portResolved) {
+            m_sinPort = htons(ResolvePort(m_portStr, m_protoStr));
+            m_portResolved = true;
+        }
+        if (!m_addrResolved) {
+            m_sinAddr = ResolveHost(m_addrStr);
+            m_addrResolved = true;
+        }
+    } catch (const ESocketException& e) {
+        RaiseException(QStringLiteral("listen: ") + e.Message());
+        return;
+    }
+    DeleteBufferedData();
+    const int type = m_sockType == 2 ? SOCK_DGRAM : SOCK_STREAM;
+    m_fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_fd < 0) {
+        m_fd = -1;
+        SocketError(QStringLiteral("socket"));
+        return;
+    }
+    ++m_gen;
+    m_closeInvoked = false;
+    ChangeState(wsOpened);
+    sockaddr_in sin {};
+    sin.sin_family = AF_INET;
+    sin.sin_addr.s_addr = m_sinAddr;
+    sin.sin_port = m_sinPort;
+    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) < 0) {
+        const int err = WSocketErrnoToWinsock(errno);
+        InternalClose(false, quint16(err));
+        SocketError(QStringLiteral("Bind"), err);
+        return;
+    }
+    ChangeState(wsBound);
+    CreateNotifiers();
+    if (m_sockType == 2) {
+        ChangeState(wsListening);
+        ChangeState(wsConnected);
+        SetReadEnabled(true);
+        TriggerSessionConnected(0);
+        return;
+    }
+    if (::listen(m_fd, 5) < 0) {
+        SocketError(QStringLiteral("Listen"));
+        return;
+    }
+    ChangeState(wsListening);
+    SetReadEnabled(true);
+}
+
+int TCustomWSocket::Accept()
+{
+    if (m_state != wsListening) {
+        SocketError(QStringLiteral("not a listening socket"), wsock::WSAEINVAL);
+        return -1;
+    }
+    sockaddr_in peer {};
+    socklen_t len = sizeof peer;
+    const int h = ::accept4(m_fd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    // The next pending connection is announced again.
+    SetReadEnabled(true);
+    if (h < 0) {
+        SocketError(QStringLiteral("Accept"));
+        return -1;
+    }
+    return h;
+}
+
+void TCustomWSocket::Dup(int newHandle)
+{
+    if (newHandle == 0 || newHandle == -1) {
+        SocketError(QStringLiteral("Dup"), wsock::WSAEINVAL);
+        return;
+    }
+    if (m_fd != -1 && m_state != wsClosed) {
+        DestroyNotifiers();
+        const int rc = ::close(m_fd);
+        m_fd = -1;
+        ChangeState(wsClosed);
+        if (rc < 0) {
+            SocketError(QStringLiteral("Dup (closesocket)"));
+            return;
+        }
+    }
+    m_fd = newHandle;
+    ++m_gen;
+    const int fl = fcntl(m_fd, F_GETFL);
+    if (fl >= 0)
+        fcntl(m_fd, F_SETFL, fl | O_NONBLOCK);
+    m_closeInvoked = false;
+    m_sawEof = false;
+    m_readSuspended = false;
+    int type = SOCK_STREAM;
+    socklen_t tl = sizeof type;
+    getsockopt(m_fd, SOL_SOCKET, SO_TYPE, &type, &tl);
+    m_sockType = type == SOCK_DGRAM ? 2 : 1;
+    ApplyLinger();
+    if (m_fd == -1)
+        return;
+    CreateNotifiers();
+    ChangeState(wsConnected);
+    SetReadEnabled(true);
+}
+
+// --- peer and local names ------------------------------------------------------
+
+int TCustomWSocket::GetPeerName(sockaddr_in& name)
+{
+    socklen_t len = sizeof name;
+    if (m_fd == -1 || ::getpeername(m_fd, reinterpret_cast<sockaddr*>(&name), &len) < 0) {
+        m_lastError = m_fd == -1 ? wsock::WSAENOTSOCK : WSocketErrnoToWinsock(errno);
+        return -1;
+    }
+    return 0;
+}
+
+int TCustomWSocket::GetSockName(sockaddr_in& name)
+{
+    socklen_t len = sizeof name;
+    if (m_fd == -1 || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&name), &len) < 0) {
+        m_lastError = m_fd == -1 ? wsock::WSAENOTSOCK : WSocketErrnoToWinsock(errno);
+        return -1;
+    }
+    return 0;
+}
+
+QString TCustomWSocket::PeerAddr()
+{
+    if (m_state != wsConnected)
+        return QStringLiteral("error");
+    sockaddr_in sin {};
+    if (GetPeerName(sin) != 0) {
+        SocketError(QStringLiteral("GetPeerName"), m_lastError);
+        return QStringLiteral("error");
+    }
+    return fromInAddr(sin.sin_addr.s_addr);
+}
+
+QString TCustomWSocket::PeerPort()
+{
+    if (m_state != wsConnected)
+        return QStringLiteral("error");
+    sockaddr_in sin {};
+    if (GetPeerName(sin) != 0) {
+        SocketError(QStringLiteral("GetPeerPort"), m_lastError);
+        return QStringLiteral("error");
+    }
+    return QString::number(ntohs(sin.sin_port));
+}
+
+QString TCustomWSocket::GetXAddr()
+{
+    sockaddr_in sin {};
+    if (GetSockName(sin) != 0)
+        return QStringLiteral("error");
+    return fromInAddr(sin.sin_addr.s_addr);
+}
+
+QString TCustomWSocket::GetXPort()
+{
+    sockaddr_in sin {};
+    if (GetSockName(sin) != 0)
+        return QStringLiteral("error");
+    return QString::number(ntohs(sin.sin_port));
+}
+
+// --- closing ---------------------------------------------------------------------
+
+void TCustomWSocket::InternalClose(bool shut, quint16 error)
+{
+    if (m_fd == -1) {
+        if (m_state != wsClosed)
+            ChangeState(wsClosed);
+        try {
+            AssignDefaultValue();
+        } catch (...) {
+        }
+        return;
+    }
+    if (m_state == wsClosed)
+        return;
+    if (shut && m_sockType == 1)
+        ::shutdown(m_fd, SHUT_WR);
+    DestroyNotifiers();
+    const int fd = m_fd;
+    m_fd = -1;
+    const int rc = ::close(fd);
+    const int closeErr = rc < 0 ? WSocketErrnoToWinsock(errno) : 0;
+    ChangeState(wsClosed);
+    if (!m_destroying && !m_closeInvoked) {
+        m_closeInvoked = true;
+        TriggerSessionClosed(error);
+    }
+    // A closed-handler may already have started the next connection.
+    if (m_fd == -1 && m_state == wsClosed) {
+        try {
+            AssignDefaultValue();
+        } catch (...) {
+        }
+    }
+    if (closeErr != 0 && closeErr != wsock::WSANOTINITIALISED && closeErr != wsock::WSAEINTR)
+        SocketError(QStringLiteral("Disconnect (closesocket)"), closeErr);
+}
+
+void TCustomWSocket::Close() { InternalClose(true, 0); }
+
+void TCustomWSocket::CloseDelayed()
+{
+    QMetaObject::invokeMethod(this, [this] {
+        try {
+            Close();
+        } catch (const std::exception& e) {
+            HandleBackGroundException(e);
+        }
+    }, Qt::QueuedConnection);
+}
+
+void TCustomWSocket::Release() { deleteLater(); }
+
+void TCustomWSocket::Abort()
+{
+    CancelDnsLookup();
+    DeleteBufferedData();
+    if (m_fd != -1 && m_state == wsConnected && m_sockType == 1) {
+        m_lingerOnOff = wsLingerOff;
+        try {
+            ApplyLinger();
+        } catch (...) {
+        }
+    }
+    InternalClose(false, 0);
+}
+
+void TCustomWSocket::ShutDown(int how)
+{
+    if (m_fd != -1)
+        ::shutdown(m_fd, how == 0 ? SHUT_RD : how == 1 ? SHUT_WR : SHUT_RDWR);
+}
+
+// --- errors ------------------------------------------------------------------------
+
+void TCustomWSocket::SocketError(const QString& context, int code)
+{
+    const int n = code >= 0 ? code : WSocketErrnoToWinsock(errno);
+    const QString msg = QStringLiteral("Error %1 in function %2\r\n%3").arg(n).arg(context, WSocketErrorDesc(n));
+    if ((n == wsock::WSAECONNRESET || n == wsock::WSAENOTCONN) && m_fd != -1) {
+        // The handle is of no further use: release it rather than leak it.
+        DestroyNotifiers();
+        ::close(m_fd);
+        m_fd = -1;
+        ChangeState(wsClosed);
+    }
+    m_lastError = n;
+    RaiseException(msg);
+}
+
+void TCustomWSocket::RaiseException(const QString& msg)
+{
+    if (OnError) {
+        TriggerError();
+        return;
+    }
+    throw ESocketException(msg);
+}
+
+void TCustomWSocket::TriggerError()
+{
+    if (OnError)
+        OnError(this);
+}
+
+void TCustomWSocket::HandleBackGroundException(const std::exception& e)
+{
+    bool canClose = true;
+    if (OnBgException) {
+        try {
+            OnBgException(this, e, canClose);
+        } catch (...) {
+        }
+    }
+    if (canClose) {
+        try {
+            Abort();
+        } catch (...) {
+        }
+    }
+}
