@@ -1,0 +1,331 @@
+#pragma once
+// TFtpClient: the asynchronous FTP client.
+//
+// TCustomFtpCli holds the logic, split by concern over several files:
+//   FtpClient.cpp    construction, properties, Open, QUIT, Abort, completion
+//   FtpReply.cpp     reading reply lines and judging them
+//   FtpCommands.cpp  the single-command table and its operations
+//   FtpChain.cpp     composite requests: the step-set table and its runner
+//   FtpData.cpp      the data connection, downloads and uploads
+// TFtpClient adds the synchronous forms that pump the event loop.
+//
+// Every request that starts (does not raise FtpException) ends with exactly
+// one OnRequestDone(request, error), always delivered from the event loop.
+#include "ftp/FtpTypes.h"
+#include "net/WSocket.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TCustomFtpCli;
+
+using TFtpDisplay = std::function<void(TCustomFtpCli* Sender, QString& Msg)>;
+using TFtpCommand = std::function<void(TCustomFtpCli* Sender, QString& Cmd)>;
+using TFtpNotify = std::function<void(TCustomFtpCli* Sender)>;
+using TFtpSessionEvent = std::function<void(TCustomFtpCli* Sender, quint16 Error)>;
+using TFtpRequestDone = std::function<void(TCustomFtpCli* Sender, TFtpRequest RqType, quint16 Error)>;
+using TFtpProgress = std::function<void(TCustomFtpCli* Sender, int Count, bool& Abort)>;
+using TFtpReadyToTransmit = std::function<void(TCustomFtpCli* Sender, bool& bCancel)>;
+using TFtpBgException = std::function<void(TCustomFtpCli* Sender, const std::exception& E, bool& CanClose)>;
+
+class TCustomFtpCli : public QObject {
+    Q_OBJECT
+public:
+    explicit TCustomFtpCli(QObject* parent = nullptr);
+    ~TCustomFtpCli() override;
+
+    // --- properties ------------------------------------------------------
+    QString HostName() const { return m_hostName; }
+    void SetHostName(const QString& v) { m_hostName = v; }
+    QString Port() const { return m_port; }
+    void SetPort(const QString& v) { m_port = v; }
+    QString UserName() const { return m_userName; }
+    void SetUserName(const QString& v) { m_userName = v; }
+    QString PassWord() const { return m_passWord; }
+    void SetPassWord(const QString& v) { m_passWord = v; }
+    QString HostDirName() const { return m_hostDirName; }
+    void SetHostDirName(const QString& v) { m_hostDirName = v; }
+    QString HostFileName() const { return m_hostFileName; }
+    void SetHostFileName(const QString& v) { m_hostFileName = v; }
+    QString LocalFileName() const { return m_localFileName; }
+    void SetLocalFileName(const QString& v) { m_localFileName = v; }
+    bool DisplayFileFlag() const { return m_displayFileFlag; }
+    void SetDisplayFileFlag(bool v) { m_displayFileFlag = v; }
+    bool Binary() const { return m_type == 'I'; }
+    void SetBinary(bool v) { m_type = v ? 'I' : 'A'; }
+    QString ErrorMessage() const { return m_errorMessage; }
+    TFtpShareMode ShareMode() const;
+    void SetShareMode(TFtpShareMode v);
+    TFtpOptions Options() const { return m_options; }
+    void SetOptions(TFtpOptions v) { m_options = v; }
+    TFtpConnectionType ConnectionType() const { return m_connectionType; }
+    void SetConnectionType(TFtpConnectionType v);
+    QString ProxyServer() const { return m_proxyServer; }
+    void SetProxyServer(const QString& v) { m_proxyServer = v; }
+    QString ProxyPort() const { return m_proxyPort; }
+    void SetProxyPort(const QString& v) { m_proxyPort = v; }
+    QString SocksServer() const { return m_control->SocksServer(); }
+    void SetSocksServer(const QString& v);
+    QString SocksPort() const { return m_control->SocksPort(); }
+    void SetSocksPort(const QString& v);
+    QString SocksUserCode() const { return m_control->SocksUsercode(); }
+    void SetSocksUserCode(const QString& v);
+    QString SocksPassword() const { return m_control->SocksPassword(); }
+    void SetSocksPassword(const QString& v);
+    int StepProgress() const { return m_stepProgress; }
+    void SetStepProgress(int v) { m_stepProgress = v < 1 ? 1 : v; }
+    qint64 SizeProgress() const { return m_sizeProgress; }
+    void SetSizeProgress(qint64 v);
+
+    TFtpClientState State() const { return m_state; }
+    int StatusCode() const { return m_statusCode; }
+    QString LastResponse() const { return m_lastResponse; }
+    qint32 ResumeAt() const { return m_resumeAt; }
+    void SetResumeAt(qint32 v) { m_resumeAt = v; }
+    bool Passive() const { return m_passive; }
+    void SetPassive(bool v) { m_passive = m_connectionType == ftpDirect ? v : true; }
+    bool ListAll() const { return m_listAll; }
+    void SetListAll(bool v) { m_listAll = v; }
+    bool Connected() const { return m_control->State() != wsClosed; }
+    qint64 SizeResult() const { return m_sizeResult; }
+    QString DirResult() const { return m_dirResult; }
+    qint64 ByteCount() const { return m_byteCount; }
+    // Names go out in Latin-1 once the server has sent Latin-1 text.
+    bool Latin1Mode() const { return m_latin1; }
+    void SetLatin1Mode(bool v) { m_latin1 = v; }
+    TWSocket* ControlSocket() const { return m_control; }
+    TWSocket* DataSocket() const { return m_data; }
+
+    // --- single commands -------------------------------------------------
+    virtual void Open();
+    void User();
+    void Pass();
+    void Cwd();
+    void Size();
+    void Mkd();
+    void Rmd();
+    void RenFrom();
+    void RenTo();
+    void Retr();
+    void List();
+    void Nlst();
+    void Stor();
+    void Appe();
+    void Syst();
+    void Dele();
+    void Pwd();
+    void Quote();
+    void TypeSet();
+    void TypeBinary();
+    void TypeAscii();
+    void Rest();
+    void CDup();
+    void Port();
+    void Quit();
+    virtual void Abort();
+
+    // --- composites ------------------------------------------------------
+    void Connect();
+    void Receive();
+    void Dir();
+    void Ls();
+    void Get();
+    void DirAll();
+    void LsAll();
+    void SystemInfo();
+    void FileSize();
+    void Put();
+    void Append();
+    void RenameFile();
+    void Rename();
+    void Delete();
+    void MkDir();
+    void RmDir();
+    void DoQuote();
+    void Transmit();
+    void AppendFile();
+    void RestartGet();
+    void RestartReceive();
+    void RestartPut();
+    void RestartTransmit();
+
+    // --- events ----------------------------------------------------------
+    TFtpDisplay OnDisplay;
+    TFtpDisplay OnDisplayFile;
+    TFtpCommand OnCommand;
+    TFtpNotify OnResponse;
+    TFtpSessionEvent OnSessionConnected;
+    TFtpSessionEvent OnSessionClosed;
+    TFtpNotify OnStateChange;
+    TFtpRequestDone OnRequestDone;
+    TFtpProgress OnProgress;
+    TFtpReadyToTransmit OnReadyToTransmit;
+    TFtpBgException OnBgException;
+
+    // Size of one receive and one sent block on the data connection.
+    static constexpr int kRecvBlock = 256 * 1024;
+    static constexpr int kSendBlock = 256 * 1024;
+    static constexpr int kReplyBufSize = 4096;
+
+protected:
+    using Handler = void (TCustomFtpCli::*)();
+    struct CommandDef;
+    struct CompositeDef;
+
+    // FtpClient.cpp
+    void SetState(TFtpClientState s);
+    void Display(const QString& msg);
+    void SendCommand(const QString& cmd);
+    void ReadyCheck();
+    void SetErrorMessage(const QString& msg) { if (m_errorMessage.isEmpty()) m_errorMessage = msg; }
+    void RequestDone(int error);
+    void DeliverRequestDone(int error);
+    void ControlDnsLookupDone(quint16 error);
+    void ControlSessionConnected(quint16 error);
+    void ControlSessionClosed(quint16 error);
+    void QuitDone();
+    void FreeStream();
+    void HandleBgException(const std::exception& e);
+    void Guarded(const std::function<void()>& fn);
+    virtual void ProgressMoved() {}
+
+    // FtpReply.cpp
+    void ControlDataAvailable(quint16 error);
+    void HandleReplyLine();
+    void NextReply();            // standard evaluation of a final reply line
+    void InterpretReply();       // size and directory results
+    static int ParseStatus(const QString& line);
+    static bool IsFinalLine(const QString& line);
+
+    // FtpCommands.cpp
+    static const std::vector<CommandDef>& CommandTable();
+    static const CommandDef* FindCommand(TFtpStep step);
+    void StartStep(TFtpStep step);
+    void ExecCommand(TFtpRequest rq, const QString& cmd, std::vector<int> codes, Handler done = nullptr);
+    void RunSingle(TFtpStep step);
+    QString UserCommand() const;
+    void DoRest();
+
+    // FtpChain.cpp
+    static const std::vector<CompositeDef>& CompositeTable();
+    void StartComposite(const char* name);
+    void NextStep();
+
+    // FtpData.cpp
+    void DoPort();
+    void StartDownload(TFtpStep step);
+    void StartUpload(TFtpStep step);
+    void ConnectPassive(bool upload);
+    QString ParsePassivePort() const;
+    bool OpenLocalFile(bool download);
+    void DownloadReply1();
+    void DownloadReply2();
+    void DownloadConnected(quint16 error);
+    void DownloadAccept(quint16 error);
+    void InstallDownloadHandlers();
+    void DownloadData(quint16 error);
+    void DownloadClosed(quint16 error);
+    void CheckDownloadEnd();
+    void UploadReply1();
+    void UploadReply2();
+    void UploadConnected(quint16 error);
+    void UploadAccept(quint16 error);
+    void UploadClosed(quint16 error);
+    void CheckUploadEnd();
+    void SendNextBlock(quint16 error);
+    void PostStartUpload();
+    void DataConnectFailed(int error);
+    bool ProgressCheck();
+    void TransferStats();
+    void CloseData();
+
+    // --- fields ----------------------------------------------------------
+    qint64 m_sizeProgress = 0;
+    qint64 m_lastProgress = 0;
+    int m_stepProgress = 1;
+    bool m_listAll = false;
+    QString m_hostName, m_port = QStringLiteral("ftp"), m_userName, m_passWord;
+    QString m_localFileName, m_hostFileName, m_hostDirName, m_dnsResult;
+    char m_type = 'I';
+    quint16 m_shareFlag = 16;
+    TFtpConnectionType m_connectionType = ftpDirect;
+    QString m_proxyServer, m_proxyPort = QStringLiteral("ftp");
+    bool m_appendFlag = false;
+    bool m_displayFileFlag = false;
+    TWSocket* m_control;
+    TWSocket* m_data;
+    QElapsedTimer m_clock;
+    qint64 m_startTime = 0;
+    TFtpClientState m_state = ftpStReady;
+    int m_statusCode = 0;
+    int m_error = 0;
+    TFtpStepSet m_fctSet = 0;
+    TFtpStep m_fctPrv = stepNone;
+    int m_highLevelResult = 0;
+    bool m_highLevelFlag = false;
+    TFtpOptions m_options = ftpAcceptLF;
+    std::unique_ptr<QFile> m_stream;
+    TFtpRequest m_requestType = ftpRqNone;
+    bool m_requestDoneFlag = false;
+    char m_replyBuf[kReplyBufSize];
+    int m_replyCount = 0;
+    QString m_lastResponse, m_lastResponseSave, m_pasvResponse, m_errorMessage;
+    int m_statusCodeSave = 0;
+    int m_dataError = 0;
+    QString m_dataCommand;
+    bool m_connected = false;
+    std::vector<char> m_ioBuf;
+    qint64 m_byteCount = 0;
+    qint64 m_sizeResult = -1;
+    QString m_sizeFile;          // HostFileName the size result belongs to
+    QString m_dirResult;
+    qint32 m_resumeAt = 0;
+    Handler m_next = nullptr;
+    Handler m_done = nullptr;
+    std::vector<int> m_okResponses;
+    bool m_nextStepSet = false;  // the composite runner continues after this step
+    TFtpStep m_currentStep = stepNone;
+    bool m_finalReplySeen = false, m_downloadClosed = false, m_uploadClosed = false;
+    bool m_passive = false, m_eofReached = false, m_uploadReplySeen = false, m_uploadConnOpen = false;
+    bool m_transferActive = false;
+    bool m_uploadStarted = false;
+    bool m_localIoError = false;  // the local file failed during a transfer
+    bool m_latin1 = false;
+    bool m_inEvent = false;
+};
+
+// The client the program uses: the logic above plus the synchronous forms,
+// which pump the Qt event loop until the request is done or the deadline passes.
+class TFtpClient : public TCustomFtpCli {
+    Q_OBJECT
+public:
+    explicit TFtpClient(QObject* parent = nullptr);
+
+    int Timeout() const { return m_timeout; }
+    void SetTimeout(int seconds) { m_timeout = seconds; }
+    bool MultiThreaded() const { return m_multiThreaded; }
+    void SetMultiThreaded(bool v) { m_multiThreaded = v; }
+
+    // Runs an operation and waits; true when it ended with error 0.
+    bool Synchronize(const std::function<void()>& op);
+    bool WaitUntilReady();
+    bool CwdSync() { return Synchronize([this] { Cwd(); }); }
+    bool TypeSetSync() { return Synchronize([this] { TypeSet(); }); }
+    bool TypeBinarySync() { return Synchronize([this] { TypeBinary(); }); }
+    bool TypeAsciiSync() { return Synchronize([this] { TypeAscii(); }); }
+    bool RmdSync() { return Synchronize([this] { Rmd(); }); }
+    bool QuoteSync() { return Synchronize([this] { Quote(); }); }
+    bool AbortSync() { return Synchronize([this] { Abort(); }); }
+
+protected:
+    void ProgressMoved() override;
+
+private:
+    int m_timeout = 15;
+    qint64 m_deadline = 0;
+    bool m_multiThreaded = false;
+};

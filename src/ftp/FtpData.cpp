@@ -1,0 +1,554 @@
+// The data connection: the PORT/PASV step, downloads (RETR, LIST, NLST) and
+// uploads (STOR, APPE), progress and the end-of-transfer rule.
+#include "ftp/FtpClient.h"
+
+#include <QMetaObject>
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
+namespace {
+QString verbOf(TFtpStep step)
+{
+    switch (step) {
+    case stepRetr: return QStringLiteral("RETR");
+    case stepList: return QStringLiteral("LIST");
+    case stepNlst: return QStringLiteral("NLST");
+    case stepStor: return QStringLiteral("STOR");
+    case stepAppe: return QStringLiteral("APPE");
+    default: return QString();
+    }
+}
+} // namespace
+
+void TCustomFtpCli::DoPort()
+{
+    ReadyCheck();
+    if (!m_connected)
+        throw FtpException(QStringLiteral("FTP component not connected"));
+    CloseData();
+    m_data->OnSessionAvailable = nullptr;
+    m_data->OnSessionClosed = nullptr;
+    m_data->OnDataAvailable = nullptr;
+    m_data->OnDataSent = nullptr;
+    m_data->OnSessionConnected = nullptr;
+    m_data->SetProto(QStringLiteral("tcp"));
+    m_data->SetAddr(QStringLiteral("0.0.0.0"));
+    m_data->SetPort(QStringLiteral("0"));
+    m_data->SetBufSize(kSendBlock);
+    QString cmd;
+    if (m_passive) {
+        cmd = QStringLiteral("PASV");
+    } else {
+        m_data->SetLingerOnOff(wsLingerOn);
+        m_data->SetLingerTimeout(10);
+        m_data->Listen();
+        sockaddr_in bound{};
+        m_data->GetSockName(bound);
+        const quint16 port = ntohs(bound.sin_port);
+        sockaddr_in local{};
+        m_control->GetSockName(local);
+        const quint32 a = ntohl(local.sin_addr.s_addr);
+        if (m_control->Addr() == QLatin1String("127.0.0.1"))
+            cmd = QStringLiteral("PORT 127,0,0,1,%1,%2").arg(port >> 8).arg(port & 0xff);
+        else
+            cmd = QStringLiteral("PORT %1,%2,%3,%4,%5,%6")
+                      .arg(a >> 24).arg((a >> 16) & 0xff).arg((a >> 8) & 0xff).arg(a & 0xff)
+                      .arg(port >> 8).arg(port & 0xff);
+    }
+    m_byteCount = 0;
+    m_currentStep = stepPort;
+    ExecCommand(ftpRqPort, cmd, {200, 227});
+}
+
+// The data port of the last 227 reply. Only the port is taken: the data
+// connection always goes to the address of the control connection.
+QString TCustomFtpCli::ParsePassivePort() const
+{
+    auto bad = [this] { return FtpException("Invalid passive mode reply: " + m_pasvResponse); };
+    QString s = m_pasvResponse;
+    const int paren = s.indexOf('(');
+    if (paren >= 0)
+        s.remove(0, paren + 1);
+    for (int i = 0; i < 4; ++i) {
+        const int comma = s.indexOf(',');
+        if (comma < 0)
+            throw bad();
+        s.remove(0, comma + 1);
+    }
+    const int comma = s.indexOf(',');
+    if (comma < 0)
+        throw bad();
+    bool okHigh = false, okLow = false;
+    const int high = s.left(comma).trimmed().toInt(&okHigh, 10);
+    s.remove(0, comma + 1);
+    const int close = s.indexOf(')');
+    const int low = (close >= 0 ? s.left(close) : s).trimmed().toInt(&okLow, 10);
+    if (!okHigh || !okLow)
+        throw bad();
+    return QString::number((high * 256 + low) & 0xFFFF);
+}
+
+void TCustomFtpCli::ConnectPassive(bool upload)
+{
+    const QString port = ParsePassivePort();
+    m_data->SetAddr(m_control->Addr());
+    m_data->SetPort(port);
+    m_data->SetProto(QStringLiteral("tcp"));
+    m_data->SetLingerOnOff(wsLingerOff);
+    m_data->SetLingerTimeout(0);
+    if (upload)
+        m_data->OnSessionConnected = [this](TCustomWSocket*, quint16 e) { Guarded([&] { UploadConnected(e); }); };
+    else
+        m_data->OnSessionConnected = [this](TCustomWSocket*, quint16 e) { Guarded([&] { DownloadConnected(e); }); };
+    m_data->Connect();
+}
+
+bool TCustomFtpCli::OpenLocalFile(bool download)
+{
+    // The share-mode flag has no counterpart on this platform; files are
+    // opened unbuffered because the transfer reads and writes large blocks.
+    FreeStream();
+    m_stream = std::make_unique<QFile>(m_localFileName);
+    bool ok;
+    if (!download)
+        ok = m_stream->open(QIODevice::ReadOnly | QIODevice::Unbuffered)
+             && (m_resumeAt <= 0 || m_stream->seek(m_resumeAt));
+    else if (m_resumeAt > 0)
+        ok = m_stream->open(QIODevice::ReadWrite | QIODevice::Unbuffered) && m_stream->seek(m_resumeAt);
+    else
+        ok = m_stream->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+    if (!ok)
+        m_stream.reset();
+    return ok;
+}
+
+void TCustomFtpCli::DataConnectFailed(int error)
+{
+    m_lastResponse = "Unable to establish data connection, error #" + QString::number(error);
+    m_statusCode = 550;
+    SetErrorMessage(m_lastResponse);
+    CloseData();
+    FreeStream();
+    m_transferActive = false;
+    m_next = nullptr;
+    m_error = 550;
+    RequestDone(550);
+}
+
+bool TCustomFtpCli::ProgressCheck()
+{
+    bool abort = false;
+    if (OnProgress) {
+        const qint64 value = (qint64(m_resumeAt) + m_byteCount) / m_stepProgress;
+        if (value != m_lastProgress) {
+            m_lastProgress = value;
+            OnProgress(this, int(value), abort);
+        }
+    }
+    ProgressMoved();
+    if (abort) {
+        Display(QStringLiteral("! Abort requested"));
+        CloseData();
+    }
+    return abort;
+}
+
+void TCustomFtpCli::TransferStats()
+{
+    const bool upload = m_currentStep == stepStor || m_currentStep == stepAppe;
+    const qint64 elapsed = m_clock.elapsed() - m_startTime;
+    QString msg = "! " + QString::number(m_byteCount) + (upload ? " bytes sent in " : " bytes received in ")
+                  + QString::number(elapsed / 1000) + " seconds";
+    if (elapsed != 0) {
+        const qint64 rate = m_byteCount >= 32768 ? (m_byteCount / elapsed) * 1000 : (m_byteCount * 1000) / elapsed;
+        msg += " (" + QString::number(rate) + " Bytes/sec)";
+    }
+    Display(msg);
+}
+
+// --- downloads -------------------------------------------------------------
+
+void TCustomFtpCli::Retr() { StartDownload(stepRetr); }
+void TCustomFtpCli::List() { StartDownload(stepList); }
+void TCustomFtpCli::Nlst() { StartDownload(stepNlst); }
+
+void TCustomFtpCli::StartDownload(TFtpStep step)
+{
+    const QString verb = verbOf(step);
+    if (!m_connected)
+        throw FtpException(verb + ": not connected");
+    if (m_localFileName.isEmpty() && !m_displayFileFlag)
+        throw FtpException(QStringLiteral("LocalFileName empty"));
+    if (m_passive)
+        ParsePassivePort();  // a bad reply raises here, before anything is touched
+    if (!m_highLevelFlag)
+        m_requestType = step == stepRetr ? ftpRqGet : step == stepList ? ftpRqDir : ftpRqLs;
+    m_dataCommand = step == stepList && m_listAll ? verb + " -aL" : verb;
+    m_currentStep = step;
+    m_finalReplySeen = false;
+    m_downloadClosed = false;
+    m_requestDoneFlag = false;
+    m_localIoError = false;
+    m_byteCount = 0;
+    m_dataError = 0;
+    m_startTime = m_clock.elapsed();
+    m_data->OnSessionAvailable = [this](TCustomWSocket*, quint16 e) { Guarded([&] { DownloadAccept(e); }); };
+    if (!m_displayFileFlag && !OpenLocalFile(true)) {
+        m_lastResponse = "Unable to open local file " + m_localFileName;
+        m_statusCode = 550;
+        SetErrorMessage(m_lastResponse);
+        CloseData();
+        m_error = 550;
+        RequestDone(550);
+        return;
+    }
+    m_transferActive = true;
+    if (m_passive)
+        ConnectPassive(false);
+    SetState(ftpStWaitingResponse);
+    m_next = &TCustomFtpCli::DownloadReply1;
+    m_done = nullptr;
+    SendCommand(m_hostFileName.isEmpty() ? m_dataCommand : m_dataCommand + " " + m_hostFileName);
+}
+
+void TCustomFtpCli::DownloadReply1()
+{
+    Display("< " + m_lastResponse);
+    if (m_statusCode == 150 || m_statusCode == 125) {
+        m_next = &TCustomFtpCli::DownloadReply2;
+        return;
+    }
+    SetErrorMessage(m_lastResponse);
+    m_next = nullptr;
+    CloseData();
+    FreeStream();
+    m_resumeAt = 0;
+    m_transferActive = false;
+    m_error = m_statusCode;
+    RequestDone(m_error);
+}
+
+void TCustomFtpCli::DownloadReply2()
+{
+    Display("< " + m_lastResponse);
+    if (m_statusCode == 125 || m_statusCode == 226 || m_statusCode == 250) {
+        m_finalReplySeen = true;
+        CheckDownloadEnd();
+        return;
+    }
+    SetErrorMessage(m_lastResponse);
+    FreeStream();
+    CloseData();
+    Display("! " + m_dataCommand.section(' ', 0, 0) + " Failed");
+    m_transferActive = false;
+    m_error = m_statusCode;
+    RequestDone(m_error);
+}
+
+void TCustomFtpCli::DownloadConnected(quint16 error)
+{
+    if (error != 0) {
+        DataConnectFailed(error);
+        return;
+    }
+    InstallDownloadHandlers();
+    m_startTime = m_clock.elapsed();
+}
+
+void TCustomFtpCli::DownloadAccept(quint16 error)
+{
+    const int handle = m_data->Accept();
+    m_data->OnSessionAvailable = nullptr;
+    m_data->Close();  // the listening socket serves one connection only
+    if (handle < 0) {
+        DataConnectFailed(error ? error : m_data->LastError());
+        return;
+    }
+    InstallDownloadHandlers();
+    m_data->Dup(handle);
+    m_startTime = m_clock.elapsed();
+}
+
+void TCustomFtpCli::InstallDownloadHandlers()
+{
+    m_data->OnSessionClosed = [this](TCustomWSocket*, quint16 e) { Guarded([&] { DownloadClosed(e); }); };
+    m_data->OnDataAvailable = [this](TCustomWSocket*, quint16 e) { Guarded([&] { DownloadData(e); }); };
+    m_data->OnDataSent = nullptr;
+}
+
+void TCustomFtpCli::DownloadData(quint16)
+{
+    if (ProgressCheck())
+        return;
+    const int n = m_data->Receive(m_ioBuf.data(), kRecvBlock);
+    if (n > 0) {
+        m_byteCount += n;
+        if (m_displayFileFlag) {
+            // One display per line; a line cut by a block boundary comes in two pieces.
+            const QByteArray block(m_ioBuf.data(), n);
+            for (const QByteArray& piece : block.split('\n')) {
+                QByteArray line = piece;
+                while (line.endsWith('\r'))
+                    line.chop(1);
+                if (line.isEmpty() || !OnDisplayFile)
+                    continue;
+                QString text = QString::fromUtf8(line);
+                OnDisplayFile(this, text);
+            }
+        } else if (m_stream && m_stream->write(m_ioBuf.data(), n) != n) {
+            Display(QStringLiteral("! Error writing local file"));
+            m_localIoError = true;
+            m_data->ShutDown(2);
+        }
+    } else if (n < 0) {
+        const int err = m_data->LastError();
+        if (m_data->State() == wsConnected && err != wsock::WSAEWOULDBLOCK) {
+            Display("! Data: Receive error " + QString::number(err));
+            m_data->ShutDown(2);
+        }
+    }
+}
+
+void TCustomFtpCli::DownloadClosed(quint16 error)
+{
+    FreeStream();
+    m_downloadClosed = true;
+    m_dataError = error;
+    CheckDownloadEnd();
+}
+
+void TCustomFtpCli::CheckDownloadEnd()
+{
+    if (!(m_finalReplySeen && m_downloadClosed) || m_requestDoneFlag)
+        return;
+    TransferStats();
+    const qint64 received = qint64(m_resumeAt) + m_byteCount;
+    m_resumeAt = 0;
+    m_transferActive = false;
+    m_error = m_dataError;
+    if (m_error != 0) {
+        SetErrorMessage("426 Data connection closed with error #" + QString::number(m_error) + " ("
+                        + WSocketErrorDesc(m_error) + ")");
+    } else if (m_localIoError) {
+        m_error = 426;
+        SetErrorMessage(QStringLiteral("426 Error writing local file"));
+    } else if (m_currentStep == stepRetr && Binary() && m_sizeResult >= 0 && m_sizeFile == m_hostFileName
+               && !m_hostFileName.isEmpty() && received < m_sizeResult) {
+        // The server's size says the file is longer than what arrived.
+        m_error = 426;
+        SetErrorMessage(QStringLiteral("426 Transfer incomplete: %1 of %2 bytes received").arg(received).arg(m_sizeResult));
+    }
+    RequestDone(m_error);
+}
+
+// --- uploads -----------------------------------------------------------------
+
+void TCustomFtpCli::Stor() { StartUpload(stepStor); }
+void TCustomFtpCli::Appe() { StartUpload(stepAppe); }
+
+void TCustomFtpCli::StartUpload(TFtpStep step)
+{
+    const QString verb = verbOf(step);
+    if (!m_connected)
+        throw FtpException(verb + ": not connected");
+    if (m_localFileName.isEmpty())
+        throw FtpException(QStringLiteral("LocalFileName empty"));
+    if (m_passive)
+        ParsePassivePort();
+    m_appendFlag = step == stepAppe;
+    m_requestType = m_appendFlag ? ftpRqAppend : ftpRqPut;
+    m_currentStep = step;
+    m_finalReplySeen = false;
+    m_uploadClosed = false;
+    m_requestDoneFlag = false;
+    m_uploadReplySeen = false;
+    m_uploadConnOpen = false;
+    m_uploadStarted = false;
+    m_localIoError = false;
+    m_startTime = m_clock.elapsed();
+    m_byteCount = 0;
+    m_dataError = 0;
+    bool cancel = false;
+    if (OnReadyToTransmit)
+        OnReadyToTransmit(this, cancel);
+    if (cancel) {
+        m_errorMessage = QStringLiteral("426 Transmit cancelled by application");
+        m_statusCode = 426;
+        Display("! " + m_errorMessage);
+        m_error = 426;
+        RequestDone(426);
+        return;
+    }
+    m_data->OnSessionAvailable = [this](TCustomWSocket*, quint16 e) { Guarded([&] { UploadAccept(e); }); };
+    if (!OpenLocalFile(false)) {
+        m_errorMessage = "426 Unable to open local file " + m_localFileName;
+        m_statusCode = 426;
+        Display("! " + m_errorMessage);
+        CloseData();
+        m_error = 426;
+        RequestDone(426);
+        return;
+    }
+    m_eofReached = false;
+    m_transferActive = true;
+    m_next = &TCustomFtpCli::UploadReply1;
+    m_done = nullptr;
+    SetState(ftpStWaitingResponse);
+    if (m_passive)
+        ConnectPassive(true);  // the command goes out once the connection is up
+    else
+        SendCommand(verb + " " + m_hostFileName);
+}
+
+void TCustomFtpCli::UploadConnected(quint16 error)
+{
+    if (error != 0) {
+        DataConnectFailed(error);
+        return;
+    }
+    m_data->OnSessionClosed = [this](TCustomWSocket*, quint16 e) { Guarded([&] { UploadClosed(e); }); };
+    m_data->OnDataAvailable = nullptr;
+    m_data->OnDataSent = nullptr;
+    m_uploadConnOpen = true;
+    m_uploadStarted = true;
+    m_startTime = m_clock.elapsed();
+    SetState(ftpStWaitingResponse);
+    m_next = &TCustomFtpCli::UploadReply1;
+    SendCommand(verbOf(m_currentStep) + " " + m_hostFileName);
+}
+
+void TCustomFtpCli::UploadAccept(quint16 error)
+{
+    const int handle = m_data->Accept();
+    m_data->OnSessionAvailable = nullptr;
+    m_data->Close();
+    if (handle < 0) {
+        DataConnectFailed(error ? error : m_data->LastError());
+        return;
+    }
+    m_data->OnSessionClosed = [this](TCustomWSocket*, quint16 e) { Guarded([&] { UploadClosed(e); }); };
+    m_data->OnDataAvailable = [this](TCustomWSocket* s, quint16) {
+        char scratch[2048];
+        s->Receive(scratch, sizeof scratch);  // nothing is expected: read and discard
+    };
+    m_data->OnDataSent = [this](TCustomWSocket*, quint16 e) { Guarded([&] { SendNextBlock(e); }); };
+    m_data->SetLingerOnOff(wsLingerOff);
+    m_data->SetLingerTimeout(10);
+    m_data->Dup(handle);
+    int sndbuf = 0;
+    socklen_t len = sizeof sndbuf;
+    if (getsockopt(m_data->HSocket(), SOL_SOCKET, SO_SNDBUF, &sndbuf, &len) != 0)
+        throw FtpException(QStringLiteral("winsock.getsockopt(SO_SNDBUF) failed"));
+    m_uploadConnOpen = true;
+    if (m_uploadReplySeen && !m_uploadStarted)
+        PostStartUpload();
+}
+
+void TCustomFtpCli::PostStartUpload()
+{
+    m_uploadStarted = true;
+    QMetaObject::invokeMethod(this, [this] {
+        Guarded([&] {
+            m_startTime = m_clock.elapsed();
+            SendNextBlock(0);
+        });
+    }, Qt::QueuedConnection);
+}
+
+void TCustomFtpCli::UploadReply1()
+{
+    Display("< " + m_lastResponse);
+    if (m_statusCode != 150 && m_statusCode != 125) {
+        SetErrorMessage(m_lastResponse);
+        m_next = nullptr;
+        CloseData();
+        FreeStream();
+        m_resumeAt = 0;
+        m_transferActive = false;
+        m_error = m_statusCode;
+        RequestDone(m_error);
+        return;
+    }
+    m_uploadReplySeen = true;
+    m_next = &TCustomFtpCli::UploadReply2;
+    if (m_passive) {
+        m_data->OnDataSent = [this](TCustomWSocket*, quint16 e) { Guarded([&] { SendNextBlock(e); }); };
+        SendNextBlock(0);
+    } else if (m_uploadConnOpen && !m_uploadStarted) {
+        PostStartUpload();
+    }
+}
+
+void TCustomFtpCli::SendNextBlock(quint16 error)
+{
+    if (!m_stream)
+        return;
+    if (ProgressCheck())
+        return;
+    if (error != 0) {
+        Display("! Error #" + QString::number(error) + " sending data");
+        CloseData();
+        return;
+    }
+    if (m_eofReached || !m_uploadReplySeen || !m_uploadConnOpen)
+        return;
+    const qint64 n = m_stream->read(m_ioBuf.data(), kSendBlock);
+    if (n > 0) {
+        m_byteCount += n;
+        m_data->Send(m_ioBuf.data(), int(n));
+    } else if (n == 0) {
+        m_eofReached = true;
+        CloseData();
+    } else {
+        Display(QStringLiteral("! Error reading file"));
+        m_localIoError = true;
+        CloseData();
+    }
+}
+
+void TCustomFtpCli::UploadReply2()
+{
+    Display("< " + m_lastResponse);
+    if (m_statusCode == 226 || m_statusCode == 250) {
+        m_finalReplySeen = true;
+        CheckUploadEnd();
+        return;
+    }
+    SetErrorMessage(m_lastResponse);
+    FreeStream();
+    CloseData();
+    Display(QStringLiteral("! STOR Failed"));
+    m_transferActive = false;
+    m_error = m_statusCode;
+    RequestDone(m_error);
+}
+
+void TCustomFtpCli::UploadClosed(quint16 error)
+{
+    FreeStream();
+    m_uploadClosed = true;
+    m_dataError = error;
+    CheckUploadEnd();
+}
+
+void TCustomFtpCli::CheckUploadEnd()
+{
+    if (!(m_finalReplySeen && m_uploadClosed) || m_requestDoneFlag)
+        return;
+    TransferStats();
+    m_resumeAt = 0;
+    m_transferActive = false;
+    m_error = m_dataError;
+    if (m_error != 0) {
+        SetErrorMessage("426 Data connection closed with error #" + QString::number(m_error) + " ("
+                        + WSocketErrorDesc(m_error) + ")");
+    } else if (m_localIoError) {
+        m_error = 426;
+        SetErrorMessage(QStringLiteral("426 Error reading file"));
+    } else if (!m_eofReached) {
+        // The data connection ended before the whole file was sent.
+        m_error = 426;
+        SetErrorMessage(QStringLiteral("426 Data connection closed before the whole file was sent"));
+    }
+    RequestDone(m_error);
+}
