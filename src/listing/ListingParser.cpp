@@ -1,0 +1,185 @@
+#include "listing/ListingParser.h"
+
+#include "listing/ListingLineReaders.h"
+
+#include <QHash>
+
+namespace {
+
+QStringView withoutLineEnd(QStringView line)
+{
+    while (!line.isEmpty() && (line.back() == QLatin1Char('\r') || line.back() == QLatin1Char('\n')))
+        line.chop(1);
+    return line;
+}
+
+// "[USERS.SMITH]" style path inside brackets to "USERS/SMITH".
+QString bracketPath(QStringView text)
+{
+    const qsizetype close = text.indexOf(QLatin1Char(']'));
+    QString path = (close < 0 ? text : text.left(close)).toString();
+    path.replace(QLatin1Char('.'), QLatin1Char('/'));
+    return path;
+}
+
+// VMS directory headers. Returns true (and sets directory) for a header line.
+bool readVmsHeader(QStringView line, QString& directory)
+{
+    if (line.left(14).compare(QLatin1String("DISK$ARCHIVE:["), Qt::CaseInsensitive) == 0) {
+        directory = bracketPath(line.mid(14));
+        return true;
+    }
+    // "Directory DEVICE:[A.B]": the path inside the brackets.
+    if (line.left(10).compare(QLatin1String("Directory "), Qt::CaseInsensitive) == 0) {
+        const QStringView rest = line.mid(10).trimmed();
+        const qsizetype open = rest.indexOf(QLatin1String(":["));
+        if (open >= 0) {
+            directory = bracketPath(rest.mid(open + 2));
+            return true;
+        }
+    }
+    return false;
+}
+
+// A VMS line that holds only a name: the server pushed the rest of the entry
+// onto the next line because the name was long.
+bool isVmsNameOnly(QStringView line)
+{
+    const QStringView t = line.trimmed();
+    return line.size() < 40 && !t.isEmpty() && !t.contains(QLatin1Char(' '));
+}
+
+void splitLink(DirEntry& e)
+{
+    e.directory = true;  // unless its target turns out to be a file
+    qsizetype arrow = e.name.indexOf(QLatin1String(" -> "));
+    qsizetype arrowLen = 4;
+    if (arrow < 0) {
+        arrow = e.name.indexOf(QLatin1String("->"));
+        arrowLen = 2;
+    }
+    if (arrow < 0) {
+        e.size.clear();  // a link without a target stays a directory
+        return;
+    }
+    e.linkTarget = e.name.mid(arrow + arrowLen).trimmed();
+    e.name = e.name.left(arrow).trimmed();
+}
+
+bool isLink(const DirEntry& e)
+{
+    return !e.linkTarget.isEmpty();
+}
+
+// Classifies every link by its target among all names of the listing, in
+// linear time: each link is resolved once, chains of links are followed and
+// remembered, a cycle or an unknown target leaves the link a directory.
+void classifyLinks(std::vector<DirEntry>& entries)
+{
+    QHash<QString, qsizetype> byName;
+    byName.reserve(qsizetype(entries.size()));
+    bool anyLink = false;
+    for (qsizetype i = 0; i < qsizetype(entries.size()); ++i) {
+        anyLink = anyLink || isLink(entries[size_t(i)]);
+        if (!byName.contains(entries[size_t(i)].name))
+            byName.insert(entries[size_t(i)].name, i);
+    }
+    if (!anyLink)
+        return;
+
+    enum State : unsigned char { Unresolved, Resolving, Resolved };
+    std::vector<State> state(entries.size(), Unresolved);
+    auto targetIndex = [&](const QString& target) -> qsizetype {
+        QStringView t(target);
+        while (t.startsWith(QLatin1String("./")))
+            t = t.mid(2);
+        auto it = byName.constFind(t.size() == target.size() ? target : t.toString());
+        return it == byName.constEnd() ? -1 : it.value();
+    };
+
+    std::vector<qsizetype> chain;
+    for (qsizetype i = 0; i < qsizetype(entries.size()); ++i) {
+        if (!isLink(entries[size_t(i)]) || state[size_t(i)] == Resolved)
+            continue;
+        chain.clear();
+        bool directory = true;
+        qsizetype at = i;
+        for (;;) {
+            const DirEntry& e = entries[size_t(at)];
+            if (!isLink(e) || state[size_t(at)] == Resolved) {
+                directory = e.directory;
+                break;
+            }
+            if (state[size_t(at)] == Resolving) {
+                directory = true;  // a cycle of links
+                break;
+            }
+            state[size_t(at)] = Resolving;
+            chain.push_back(at);
+            const qsizetype next = targetIndex(e.linkTarget);
+            if (next < 0) {
+                directory = true;  // not in this listing
+                break;
+            }
+            at = next;
+        }
+        for (qsizetype c : chain) {
+            DirEntry& link = entries[size_t(c)];
+            link.directory = directory;
+            if (directory)
+                link.size.clear();
+            state[size_t(c)] = Resolved;
+        }
+    }
+}
+
+} // namespace
+
+ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat& format)
+{
+    ParsedListing out;
+    out.entries.reserve(size_t(lines.size()));
+    const bool vms = format.type == ListingFormat::Vms;
+    QString joined;
+
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QStringView line = withoutLineEnd(lines[i]);
+        if (line.size() < 3)
+            continue;
+        if (vms) {
+            if (readVmsHeader(line, out.directory))
+                continue;
+            if (line.startsWith(QLatin1Char('%')))
+                continue;  // a server message
+            if (i + 1 < lines.size() && isVmsNameOnly(line)) {
+                joined = line.toString();
+                joined.append(withoutLineEnd(lines[++i]));
+                line = joined;
+            }
+        } else if (format.type == ListingFormat::Default
+                   && line.left(6).compare(QLatin1String("total "), Qt::CaseInsensitive) == 0) {
+            continue;
+        }
+
+        DirEntry e;
+        listing_detail::readLine(line, format, e);
+        if (e.attributes.startsWith(QLatin1Char('l')))
+            splitLink(e);
+        if (e.name == QLatin1String(".") || e.name == QLatin1String(".."))
+            continue;
+        out.entries.push_back(std::move(e));
+    }
+    classifyLinks(out.entries);
+    return out;
+}
+
+void ParseListing(QStringList& lines, QString& directory, const ListingFormat& format)
+{
+    ParsedListing parsed = parseListingEntries(lines, format);
+    directory = parsed.directory;
+    QStringList texts;
+    texts.reserve(qsizetype(parsed.entries.size()));
+    for (const DirEntry& e : parsed.entries)
+        texts.append(e.toText());
+    lines = std::move(texts);
+}
