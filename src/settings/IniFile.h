@@ -60,6 +60,9 @@ public:
     // Text of the file as UpdateFile would write it.
     QByteArray ToBytes() const;
 
+    // The integer reading rule of ReadInteger on a bare text.
+    static bool ParseInteger(const QString& text, int& value);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
