@@ -99,7 +99,8 @@ void TCustomFtpCli::NextStep()
         m_errorMessage = QStringLiteral("426 Operation aborted.");
     }
     m_nextStepSet = true;
-    InterpretReply();
+    if (m_fctPrv != stepNone && m_error == 0)
+        InterpretReply();
     for (TFtpStep step : kStepOrder) {
         if (!(m_fctSet & stepBit(step)))
             continue;
