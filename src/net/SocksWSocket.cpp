@@ -221,9 +221,10 @@ void TCustomSocksWSocket::SocksDoConnect()
             req.append(reinterpret_cast<const char*>(&m_targetAddr4), 4); // network order
         }
         req.append(m_socksUsercode.toUtf8()).append(char(0));
+        // Level 4 ends with the user id's terminator: a second zero byte
+        // would reach the target as application data.
         if (m_socksLevel == QLatin1String("4A"))
-            req.append(m_addrStr.toUtf8());
-        req.append(char(0));
+            req.append(m_addrStr.toUtf8()).append(char(0));
     }
     SendNegotiation(req);
 }
