@@ -1,0 +1,15 @@
+#pragma once
+// The session engine's questions and messages shown as real dialogs.
+#include "session/UserInterface.h"
+
+class QWidget;
+
+class GuiUserInterface final : public IUserInterface {
+public:
+    // ShowMessageBox: a QMessageBox with the buttons and icon the flags name,
+    // owned by the application's active window.
+    int ShowMessageBox(const QString& text, const QString& caption, int flags) override;
+    // InputLine: a one-line input dialog (password echo when Masked).
+    bool InputLine(const QString& Caption, const QString& Prompt, QString& Value, bool Masked = false,
+                   int MaxLength = 255) override;
+};

@@ -1,0 +1,320 @@
+// T_Main: creation sequence, deferred show, pane split, transfer-type menu,
+// local pane basics and shutdown.
+#include "ui/T_Main.h"
+
+#include "i18n/MainMessages.h"
+#include "i18n/MsgLanguage.h"
+#include "session/MainStateLocalFiles.h"
+#include "session/UserInterface.h"
+#include "ui/T_About.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QFontDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStandardItem>
+#include <QStorageInfo>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+
+namespace {
+
+// Commands whose features are not part of this build yet. They are shown so
+// the window has its full shape, but stay disabled whatever the session
+// state; a feature that lands removes its names here and connects its handler.
+const QStringList& notYetAvailable()
+{
+    static const QStringList names = {
+        "sbConnect", "sbDisConnect", "sbStop", "cbCmd", "SpeedButton1", "SpeedButton2", "sbMkd1", "sbRen1",
+        "sbDel1", "sbView", "sbRun", "sbNewServer", "sbProperties", "sbMkd2", "sbRen2", "sbDel2", "FTPPath",
+        "FTPOneLevelUp", "Connect1", "Disconnect1", "StopTransfer1", "Preferences1", "UploadSelectedFiles1",
+        "Viewfile2", "MakeDirectory1", "Rename1", "Delete1", "SynchronizeDirectories2", "NewServer1",
+        "ServerProperties1", "Makedirectory2", "ChangeDirectory1", "Rename2", "CompareDirectories1",
+        "SynchronizeDirectories1", "FileAttributes1", "DownloadSelectedFiles1"};
+    return names;
+}
+
+// How long the creation lets the event loop run before the window appears
+// (the splash stays visible meanwhile).
+constexpr int kStartPauseMs = 1000;
+
+} // namespace
+
+T_Main::T_Main(QWidget* parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("T_Main"));
+    setWindowTitle(QStringLiteral("Varnoth"));
+    BuildWidgets();
+    BuildMenus();
+    FormCreate();
+}
+
+T_Main::~T_Main() = default;
+
+void T_Main::FormCreate()
+{
+    // The help page is installed beside the executable.
+    helpFile_ = QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html");
+    resize(1000, 700);
+    EqualSplit();
+    // The remote list starts in the simple list style: names only.
+    FTPView->setHeaderHidden(true);
+    LocalFilterMask = RemoteFilterMask = LocalSelectMask = RemoteSelectMask = QStringLiteral("*.*");
+    localDir_ = QDir::currentPath();
+    FillDriveBox();
+    LoadOptions();
+    siteListShown_ = true;
+    UpdateSessionControls(false);
+    logFileInUse_.clear();
+    ApplyOptions();
+    WaitOneSecond();
+    dlbxChange();
+    SetTransferTypeMenu(0);
+    LoadLayouts();
+    hide();
+    // Placement is restored from the event loop, once creation is complete.
+    QMetaObject::invokeMethod(this, &T_Main::ShowWindowMessage, Qt::QueuedConnection);
+}
+
+void T_Main::WaitOneSecond()
+{
+    // The keep-alive timer is borrowed for a one-shot pause that keeps
+    // processing events; afterwards it is stopped again.
+    QEventLoop loop;
+    cTimer->setSingleShot(true);
+    cTimer->setInterval(kStartPauseMs);
+    auto conn = connect(cTimer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    cTimer->start();
+    loop.exec();
+    disconnect(conn);
+    cTimer->stop();
+    cTimer->setSingleShot(false);
+}
+
+void T_Main::ShowWindowMessage()
+{
+    if (closing_)
+        return;
+    if (FTPOptions.SavePos) {
+        const quint8 ws = FTPOptions.WindowState;
+        if (ws == wsNormal) {
+            // A zero or negative size would make the window invisible: keep
+            // the built-in size then and take only the position.
+            move(FTPOptions.Left, FTPOptions.Top);
+            if (FTPOptions.Width > 0 && FTPOptions.Height > 0)
+                resize(FTPOptions.Width, FTPOptions.Height);
+            setWindowState(Qt::WindowNoState);
+        } else {
+            setWindowState(ws == wsMinimized ? Qt::WindowMinimized : Qt::WindowMaximized);
+        }
+    } else {
+        setWindowState(Qt::WindowMaximized);
+    }
+    show();
+    // Let the layouts give every pane its real size before sizing the panes.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EqualSplit();
+    if (layoutPending_) {
+        layoutPending_ = false;
+        ApplyLayout(pendingLayout_);
+    }
+    splitRuleActive_ = true;
+}
+
+void T_Main::changeEvent(QEvent* e)
+{
+    // Activation (re)installs the resize rule.
+    if (e->type() == QEvent::ActivationChange && isActiveWindow())
+        splitRuleActive_ = true;
+    QMainWindow::changeEvent(e);
+}
+
+void T_Main::resizeEvent(QResizeEvent* e)
+{
+    QMainWindow::resizeEvent(e);
+    if (splitRuleActive_)
+        EqualSplit();
+}
+
+void T_Main::EqualSplit()
+{
+    // Right pane width = (client width - splitter width) / 2; the left pane
+    // takes the rest. The splitter spans the whole client width.
+    const int client = centralWidget()->width();
+    const int handle = Splitter1->handleWidth();
+    const int right = (client - handle) / 2;
+    if (right <= 0)
+        return;
+    Splitter1->setSizes({client - handle - right, right});
+}
+
+void T_Main::SetTransferTypeMenu(int kind)
+{
+    QAction* item = kind == 1 ? miAscii : kind == 2 ? miBinary : miAuto;
+    item->setChecked(true); // the exclusive group unchecks the other two
+}
+
+int T_Main::TransferType() const
+{
+    QAction* checked = transferGroup_->checkedAction();
+    return checked ? checked->data().toInt() : 0;
+}
+
+void T_Main::SetCommandEnabled(const QString& name, bool enabled)
+{
+    const bool on = enabled && !notYetAvailable().contains(name);
+    if (auto* w = findChild<QWidget*>(name))
+        w->setEnabled(on);
+    else if (auto* a = findChild<QAction*>(name))
+        a->setEnabled(on);
+}
+
+void T_Main::UpdateSessionControls(bool connected)
+{
+    for (const QString& name : connectedCommands_)
+        SetCommandEnabled(name, connected);
+    for (const QString& name : disconnectedCommands_)
+        SetCommandEnabled(name, !connected);
+    // Server Properties needs a selected site as well.
+    const bool selected = FTPView->selectionModel() && FTPView->selectionModel()->hasSelection();
+    SetCommandEnabled(QStringLiteral("ServerProperties1"), !connected && selected);
+    // Commands that do not depend on the connection but are not built yet.
+    for (const QString& name : notYetAvailable())
+        SetCommandEnabled(name, false);
+}
+
+void T_Main::FillDriveBox()
+{
+    DriveComboBox1->clear();
+    DriveComboBox1->addItem(QStringLiteral("/"), QStringLiteral("/"));
+    for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
+        if (!v.isValid() || !v.isReady() || v.rootPath() == QLatin1String("/"))
+            continue;
+        const QString label = v.displayName() == v.rootPath() ? v.rootPath()
+                                                               : v.rootPath() + QStringLiteral(" [") + v.displayName() + ']';
+        DriveComboBox1->addItem(label, v.rootPath());
+    }
+}
+
+bool T_Main::SetLocalDir(const QString& dir)
+{
+    const QFileInfo fi(dir);
+    if (dir.isEmpty() || !fi.isDir())
+        return false;
+    localDir_ = QDir::cleanPath(fi.absoluteFilePath());
+    // The process's current directory follows the tree (transfers and local
+    // file operations work relative to it).
+    QDir::setCurrent(localDir_);
+    const QModelIndex idx = dirModel_->index(localDir_);
+    if (idx.isValid()) {
+        dlbx->setCurrentIndex(idx);
+        dlbx->scrollTo(idx);
+    }
+    // The drive box follows: the volume that holds the directory.
+    const QString volume = QStorageInfo(localDir_).rootPath();
+    const int at = DriveComboBox1->findData(volume);
+    DriveComboBox1->setCurrentIndex(at >= 0 ? at : 0);
+    dlbxChange();
+    return true;
+}
+
+void T_Main::dlbxChange()
+{
+    lvLoc->setSortingEnabled(false);
+    locModel_->removeRows(0, locModel_->rowCount());
+    const QList<LocalFileRow> rows = ListLocalDirectory(localDir_, LocalFilterMask, FTPOptions.DateType);
+    const QIcon dirIcon = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon fileIcon = style()->standardIcon(QStyle::SP_FileIcon);
+    for (const LocalFileRow& r : rows) {
+        auto* name = new QStandardItem(r.IsDir ? dirIcon : fileIcon, r.Name);
+        name->setData(r.IsDir, Qt::UserRole);
+        auto* size = new QStandardItem(r.SizeText);
+        size->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        locModel_->appendRow({name, size, new QStandardItem(r.Date), new QStandardItem(r.Time)});
+    }
+    lvLoc->setSortingEnabled(true);
+    lvLoc->sortByColumn(0, Qt::AscendingOrder);
+    pnlLocInfo->clear();
+}
+
+void T_Main::Display(const QString& line)
+{
+    Log->appendPlainText(line);
+}
+
+void T_Main::SpawnNewSession()
+{
+    // A further session is a further process with a fresh window.
+    if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), {}))
+        Display(tr("Could not start a new session: %1").arg(QCoreApplication::applicationFilePath()));
+}
+
+void T_Main::OpenHelp()
+{
+    if (!QFileInfo::exists(helpFile_) || !QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile_)))
+        userInterface()->ShowMessageBox(tr("The help page could not be opened:\n%1").arg(helpFile_),
+                                        msl->Text(mainmsg::Error), mb::Ok | mb::IconError);
+}
+
+void T_Main::ShowAbout()
+{
+    T_About about(this);
+    about.exec();
+}
+
+void T_Main::FontCommand(int tag)
+{
+    QTreeView* list = tag == 1 ? FTPView : lvLoc;
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, list->font(), this, tr("Font"));
+    if (ok)
+        SetListFont(tag, font);
+}
+
+bool T_Main::FormCloseQuery()
+{
+    if (!FTPOptions.AskForExit)
+        return true;
+    return userInterface()->ShowMessageBox(msl->Text(mainmsg::QuitQuestion), msl->Text(mainmsg::Attention),
+                                           mb::YesNo | mb::IconQuestion | mb::TaskModal) == mb::IdYes;
+}
+
+void T_Main::FormClose()
+{
+    SaveOptions();
+    // The remote list's rows go with the window; the site list model frees
+    // its own records.
+    ftpModel_->removeRows(0, ftpModel_->rowCount());
+}
+
+void T_Main::closeEvent(QCloseEvent* e)
+{
+    if (closing_) {
+        e->accept();
+        return;
+    }
+    if (!FormCloseQuery()) {
+        e->ignore();
+        return;
+    }
+    closing_ = true;
+    FormClose();
+    e->accept();
+    emit Closed();
+}

@@ -1,0 +1,145 @@
+#pragma once
+// T_Main: the program's one main window. Left the local pane, right the FTP
+// pane (site list or server directory), the log under both. Every widget,
+// menu item and component carries its component name as object name, so
+// language files and tests address them by name.
+#include <QMainWindow>
+#include <QStringList>
+
+#include "settings/Options.h"
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QFileSystemModel;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QStandardItemModel;
+class QTimer;
+class QToolButton;
+class QTreeView;
+class TMsgLanguage;
+
+
+class T_Main : public QMainWindow {
+    Q_OBJECT
+public:
+    // Runs the whole creation sequence (FormCreate); the window shows itself
+    // later from the event loop with its saved placement.
+    explicit T_Main(QWidget* parent = nullptr);
+    ~T_Main() override;
+
+    // Checks exactly one of miAuto (0), miAscii (1), miBinary (2).
+    void SetTransferTypeMenu(int kind);
+    // The checked transfer type: 0 auto, 1 ASCII, 2 binary.
+    int TransferType() const;
+
+    // Enables the connection-dependent commands for one of the two states.
+    void UpdateSessionControls(bool connected);
+
+    // Pane and column sizes as the controls have them now / applies them.
+    TLayouts CurrentLayout() const;
+    void ApplyLayout(const TLayouts& l);
+    // "Save Layout": writes the Layouts section of options.ftp.
+    void SaveLayouts();
+    // Reads the Layouts section (current sizes as defaults) and applies it.
+    void LoadLayouts();
+
+    // The local tree's current directory (no trailing separator except "/").
+    QString LocalDir() const { return localDir_; }
+    // Moves the local tree to dir and refills the local list; false when dir
+    // does not exist (nothing changes then).
+    bool SetLocalDir(const QString& dir);
+    // Refills the local file list from the tree's directory (dlbxChange).
+    void dlbxChange();
+
+    // Applies a font chosen for one list (tag 1 = remote, else local) and
+    // remembers it in FontRight / FontLeft.
+    void SetListFont(int tag, const QFont& font);
+
+    // Appends one line to the log pane.
+    void Display(const QString& line);
+
+    bool SiteListShown() const { return siteListShown_; }
+    QString HelpFile() const { return helpFile_; }
+
+    // The four masks, "*.*" at start.
+    QString LocalFilterMask, RemoteFilterMask, LocalSelectMask, RemoteSelectMask;
+
+signals:
+    // The window has agreed to close and saved its settings.
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;   // FormCloseQuery + FormClose
+    void resizeEvent(QResizeEvent* e) override; // the equal-split rule
+    void changeEvent(QEvent* e) override;       // activation re-installs the rule
+
+private:
+    void FormCreate();
+    void BuildWidgets();
+    void BuildMenus();
+    void WaitOneSecond();
+    void ShowWindowMessage(); // the deferred show after start-up
+    bool FormCloseQuery();
+    void FormClose();
+    void EqualSplit();
+    void FillDriveBox();
+    void FontCommand(int tag);
+    void SpawnNewSession();
+    void OpenHelp();
+    void ShowAbout();
+    void SetCommandEnabled(const QString& name, bool enabled);
+    TWindowSnapshot WindowSnapshot() const;
+
+    // Settings glue (T_MainOptions.cpp): load, save and apply the options
+    // record to the window.
+    void LoadOptions();
+    void SaveOptions();
+    void ApplyOptions();
+
+    QAction* action(const char* name, const QString& text, QMenu* menu);
+
+    // Widgets by component name.
+    QFrame *Panel11 = nullptr, *Panel1 = nullptr, *Panel6 = nullptr, *Panel4 = nullptr;
+    QFrame *Panel2 = nullptr, *Panel7 = nullptr, *FTPPathPanel = nullptr;
+    QLabel *Panel8 = nullptr, *Panel9 = nullptr, *pnlLocInfo = nullptr, *pnlFtpInfo = nullptr;
+    QToolButton *sbConnect = nullptr, *sbDisConnect = nullptr, *sbStop = nullptr;
+    QPushButton* ExplorerButton1 = nullptr;
+    QComboBox *cbCmd = nullptr, *DriveComboBox1 = nullptr, *FTPPath = nullptr;
+    QToolButton *sbMkd1 = nullptr, *sbRen1 = nullptr, *sbDel1 = nullptr, *sbView = nullptr, *sbRun = nullptr;
+    QToolButton *sbNewServer = nullptr, *sbProperties = nullptr, *sbMkd2 = nullptr, *sbRen2 = nullptr,
+                *sbDel2 = nullptr, *FTPOneLevelUp = nullptr;
+    QTreeView *dlbx = nullptr, *lvLoc = nullptr, *FTPView = nullptr;
+    QSplitter *Splitter1 = nullptr, *Splitter2 = nullptr, *Splitter3 = nullptr;
+    QPlainTextEdit* Log = nullptr;
+    QTimer* cTimer = nullptr;
+    TMsgLanguage* msl = nullptr;
+    QFileSystemModel* dirModel_ = nullptr;
+    QStandardItemModel* locModel_ = nullptr;
+    QStandardItemModel* ftpModel_ = nullptr;
+
+    // Menu items whose behaviour is defined here.
+    QMenu* TransferType1 = nullptr;
+    QAction *miAuto = nullptr, *miAscii = nullptr, *miBinary = nullptr;
+    QActionGroup* transferGroup_ = nullptr;
+
+    // Commands that depend on the connection (enabled when connected / when
+    // not), by object name; UpdateSessionControls walks these.
+    QStringList connectedCommands_, disconnectedCommands_;
+
+    QString localDir_;
+    QString helpFile_;
+    QString logFileInUse_;
+    bool siteListShown_ = true;
+    bool splitRuleActive_ = false;
+    bool closing_ = false;
+    // Pane sizes read at start; the splitters take them once the window has
+    // its real geometry (after the deferred show).
+    TLayouts pendingLayout_;
+    bool layoutPending_ = false;
+};
