@@ -1,0 +1,47 @@
+#pragma once
+// Real FTP servers for tests, each on a free loopback port with its own
+// temporary root and configuration, stopped when the object goes:
+//   pyftpdlib  user "alice"/"wonder" and anonymous, both with write access
+//   vsftpd     anonymous, writable directory "pub" (runs as root, as in CI;
+//              uses the system account "ftp" that the Debian package creates)
+//   ftp-proxy  standalone, accepting the login USER user@host:port
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+class QProcess;
+
+namespace testftp {
+
+class FtpServer {
+public:
+    FtpServer();
+    ~FtpServer();
+    FtpServer(const FtpServer&) = delete;
+    FtpServer& operator=(const FtpServer&) = delete;
+
+    bool startPyftpdlib(QString* error);
+    bool startVsftpd(QString* error);
+    // A proxy that forwards to whatever the USER command names.
+    bool startFtpProxy(QString* error);
+    void stop();
+
+    quint16 port() const { return m_port; }
+    // Login for this server ("anonymous" for vsftpd).
+    QString user() const { return m_user; }
+    QString password() const { return m_password; }
+    // Local directory that holds the files of `remotePrefix()`, writable by the server.
+    QString dataDir() const { return m_dataDir; }
+    // Remote path of that directory relative to the login directory: "" or "pub/".
+    QString remotePrefix() const { return m_prefix; }
+
+private:
+    bool launch(const QString& program, const QStringList& args, QString* error);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QProcess> m_proc;
+    quint16 m_port = 0;
+    QString m_user, m_password, m_dataDir, m_prefix;
+};
+
+} // namespace testftp
