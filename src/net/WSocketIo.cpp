@@ -134,14 +134,16 @@ void TCustomWSocket::Dispatch()
                 if (!same())
                     return;
             } else {
-                if (RcvdCount() > 0)
+                const int waiting = RcvdCount();
+                if (waiting > 0)
                     DrainRead();
                 if (!same())
                     return;
                 if (m_sawEof) {
                     closeEvt = true;
                     closeErr = m_eofError;
-                } else {
+                } else if (waiting <= 0 || (rev & (POLLHUP | POLLERR | POLLRDHUP))) {
+                    // Readable with nothing to read, or the peer signalled its end.
                     char c;
                     const ssize_t r = ::recv(m_fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
                     if (r == 0) {
