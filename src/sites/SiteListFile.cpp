@@ -47,12 +47,17 @@ QStringList ReadTextLines(const QString& path, bool* exists)
 
 bool WriteTextLines(const QString& path, const QStringList& lines, QString* error)
 {
+    const bool isNew = !QFileInfo::exists(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
             *error = file.errorString();
         return false;
     }
+    // A new list holds passwords (scrambled, not encrypted): only its owner
+    // may read it. An existing file keeps the permissions it has.
+    if (isNew)
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QByteArray data;
     for (const QString& line : lines) {
         data += line.toUtf8();

@@ -29,7 +29,8 @@ QStringList ReadTextLines(const QString& path, bool* exists = nullptr);
 
 // Replaces path's content with lines (each ended by "\n") through a new file
 // renamed over the old one. On failure the old file is untouched and error
-// (when given) says why.
+// (when given) says why. A file made new is readable by its owner only; an
+// existing one keeps its permissions.
 bool WriteTextLines(const QString& path, const QStringList& lines, QString* error = nullptr);
 
 // A folder name that is one real directory below its parent: not empty, not

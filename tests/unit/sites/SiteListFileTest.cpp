@@ -130,6 +130,20 @@ TEST_F(SiteListFiles, WriteReplacesWholeOrNothing)
     EXPECT_EQ(read("ftplist.TXT"), QByteArray("DIR=a\nName=\xc3\xa9;\n"));
 }
 
+TEST_F(SiteListFiles, NewListsAreOwnerOnlyExistingOnesKeepTheirPermissions)
+{
+    const auto ownerRw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const auto mask = ownerRw | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther |
+                      QFileDevice::WriteOther;
+    ASSERT_TRUE(WriteTextLines(ProgramDir + "new.TXT", {QStringLiteral("x")}));
+    EXPECT_EQ(QFileInfo(ProgramDir + "new.TXT").permissions() & mask, ownerRw);
+    write(QStringLiteral("shared.TXT"), "old\n");
+    const auto shared = ownerRw | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(ProgramDir + "shared.TXT", shared));
+    ASSERT_TRUE(WriteTextLines(ProgramDir + "shared.TXT", {QStringLiteral("y")}));
+    EXPECT_EQ(QFileInfo(ProgramDir + "shared.TXT").permissions() & mask, shared);
+}
+
 TEST_F(SiteListFiles, WriteOverADirectoryFailsWithAReason)
 {
     ASSERT_TRUE(QDir().mkpath(ProgramDir + "taken/ftplist.TXT"));
