@@ -239,6 +239,7 @@ protected:
     void SendNextBlock(quint16 error);
     void PostStartUpload();
     void DataConnectFailed(int error);
+    void AcceptEarlyConnection();
     bool ProgressCheck();
     void TransferStats();
     void CloseData();

@@ -4,6 +4,7 @@
 
 #include <QMetaObject>
 #include <arpa/inet.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 namespace {
@@ -209,6 +210,7 @@ void TCustomFtpCli::StartDownload(TFtpStep step)
     m_next = &TCustomFtpCli::DownloadReply1;
     m_done = nullptr;
     SendCommand(m_hostFileName.isEmpty() ? m_dataCommand : m_dataCommand + " " + m_hostFileName);
+    AcceptEarlyConnection();
 }
 
 void TCustomFtpCli::DownloadReply1()
@@ -398,6 +400,21 @@ void TCustomFtpCli::StartUpload(TFtpStep step)
         ConnectPassive(true);  // the command goes out once the connection is up
     else
         SendCommand(verb + " " + m_hostFileName);
+    AcceptEarlyConnection();
+}
+
+// Some servers connect back as soon as PORT is accepted, before the transfer
+// command (and between PORT and RETR there may be a REST). A connection that
+// is already waiting on the listening socket is taken now.
+void TCustomFtpCli::AcceptEarlyConnection()
+{
+    if (m_passive || m_data->State() != wsListening || !m_data->OnSessionAvailable)
+        return;
+    pollfd p{m_data->HSocket(), POLLIN, 0};
+    if (poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) {
+        auto accept = m_data->OnSessionAvailable;
+        accept(m_data, 0);
+    }
 }
 
 void TCustomFtpCli::UploadConnected(quint16 error)

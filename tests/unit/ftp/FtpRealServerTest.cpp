@@ -55,21 +55,21 @@ void roundTrips(Kind kind, bool passive)
     // Upload, then the server's copy is the same bytes.
     h.ftp.SetLocalFileName(h.path("src"));
     h.ftp.SetHostFileName(srv.remotePrefix() + name);
-    ASSERT_TRUE(h.run([&] { h.ftp.Put(); }));
+    ASSERT_TRUE(h.run([&] { h.ftp.Put(); })) << h.display.join('\n').toStdString();
     ASSERT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
     EXPECT_EQ(h.lastRq(), ftpRqPut);
     EXPECT_EQ(readAll(QDir(srv.dataDir()).filePath(name)), content);
 
     // Download it back.
     h.ftp.SetLocalFileName(h.path("back"));
-    ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
+    ASSERT_TRUE(h.run([&] { h.ftp.Get(); })) << h.display.join('\n').toStdString();
     ASSERT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
     EXPECT_EQ(readAll(h.path("back")), content);
 
     // Resume from a partial local copy.
     writeFile(h.path("partial"), content.left(1000000));
     h.ftp.SetLocalFileName(h.path("partial"));
-    ASSERT_TRUE(h.run([&] { h.ftp.RestartGet(); }));
+    ASSERT_TRUE(h.run([&] { h.ftp.RestartGet(); })) << h.display.join('\n').toStdString();
     ASSERT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
     EXPECT_TRUE(h.display.contains("> REST 1000000"));
     EXPECT_EQ(readAll(h.path("partial")), content);
@@ -78,11 +78,11 @@ void roundTrips(Kind kind, bool passive)
     writeFile(h.path("empty"), "");
     h.ftp.SetLocalFileName(h.path("empty"));
     h.ftp.SetHostFileName(srv.remotePrefix() + "empty file");
-    ASSERT_TRUE(h.run([&] { h.ftp.Put(); }));
+    ASSERT_TRUE(h.run([&] { h.ftp.Put(); })) << h.display.join('\n').toStdString();
     ASSERT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
     EXPECT_TRUE(QFileInfo(QDir(srv.dataDir()).filePath("empty file")).exists());
     h.ftp.SetLocalFileName(h.path("empty back"));
-    ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
+    ASSERT_TRUE(h.run([&] { h.ftp.Get(); })) << h.display.join('\n').toStdString();
     ASSERT_EQ(h.lastError(), 0);
     EXPECT_EQ(readAll(h.path("empty back")), QByteArray());
 
@@ -98,7 +98,7 @@ void roundTrips(Kind kind, bool passive)
     // A missing file fails with the server's code and keeps the session.
     h.ftp.SetHostFileName(srv.remotePrefix() + "no such file");
     h.ftp.SetLocalFileName(h.path("never"));
-    ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
+    ASSERT_TRUE(h.run([&] { h.ftp.Get(); })) << h.display.join('\n').toStdString();
     EXPECT_EQ(h.lastError(), 550);
     EXPECT_TRUE(h.ftp.ErrorMessage().startsWith("550"));
     ASSERT_TRUE(h.run([&] { h.ftp.Quit(); }));
@@ -134,7 +134,7 @@ TEST(FtpRealServer, LoginThroughFtpProxy)
     EXPECT_TRUE(h.display.contains(QStringLiteral("> USER alice@127.0.0.1:%1").arg(server.port())));
     h.ftp.SetHostFileName("via-proxy.txt");
     h.ftp.SetLocalFileName(h.path("got"));
-    ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
+    ASSERT_TRUE(h.run([&] { h.ftp.Get(); })) << h.display.join('\n').toStdString();
     ASSERT_EQ(h.lastError(), 0) << h.display.join('\n').toStdString();
     EXPECT_EQ(readAll(h.path("got")), "through the proxy");
 }
@@ -166,7 +166,7 @@ TEST(FtpRealServer, LoginThroughDante)
         ASSERT_EQ(h.lastError(), 0) << h.display.join('\n').toStdString();
         h.ftp.SetHostFileName("socks.txt");
         h.ftp.SetLocalFileName(h.path("got"));
-        ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
+        ASSERT_TRUE(h.run([&] { h.ftp.Get(); })) << h.display.join('\n').toStdString();
         ASSERT_EQ(h.lastError(), 0) << h.display.join('\n').toStdString();
         EXPECT_EQ(readAll(h.path("got")), "through socks");
     }
