@@ -68,10 +68,40 @@ TLangPairs ReadLanguageSection(const QString& filePath, const QString& section)
             f.close();
         return {};
     }
-    if (QFileInfo(filePath).isDir())
+    QFile f(filePath);
+    if (QFileInfo(filePath).isDir() || !f.open(QIODevice::ReadOnly))
         return {};
-    TIniFile ini(filePath);
-    return ini.ReadSectionPairs(section);
+    // Read line by line rather than through the INI parser: a line without
+    // "=" must address nothing, and the parser hands such a line the value
+    // of the line before it.
+    const QByteArray raw = f.readAll();
+    TLangPairs out;
+    QStringList seen;
+    bool inSection = false;
+    for (QByteArray line : raw.split('\n')) {
+        line.replace('\0', QByteArray());
+        QString text = QString::fromUtf8(line);
+        if (text.contains(QChar::ReplacementCharacter) && !line.contains("\xef\xbf\xbd"))
+            text = QString::fromLatin1(line); // not UTF-8: an older file
+        text = text.trimmed();
+        if (text.startsWith('[')) {
+            const int close = int(text.indexOf(']'));
+            if (close > 0)
+                inSection = text.mid(1, close - 1).trimmed().compare(section, Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        if (!inSection || text.startsWith(';') || text.startsWith('#'))
+            continue;
+        const int eq = int(text.indexOf('='));
+        if (eq <= 0)
+            continue;
+        const QString key = text.left(eq).trimmed();
+        if (key.isEmpty() || seen.contains(key, Qt::CaseInsensitive))
+            continue; // the first of a doubled key counts
+        seen << key;
+        out.append({key, text.mid(eq + 1).trimmed()});
+    }
+    return out;
 }
 
 bool WriteLanguageSection(const QString& filePath, const QString& section, const TLangPairs& pairs)

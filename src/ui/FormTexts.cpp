@@ -53,10 +53,16 @@
 //                                                       accepts header texts)
 //
 // Property names compare without regard to case, as do component names.
+// A widget with the dynamic property "noTranslate" set to true is left out:
+// its texts are data (a drive list, a path, a version) that a language file
+// must neither record nor replace.
 
 namespace {
 
 const char* const kBuiltInProperty = "varnothBuiltInTexts";
+// A widget whose texts are data rather than wording (mounted volumes, a
+// settings path, a version number) carries this property set to true.
+const char* const kNoTranslate = "noTranslate";
 
 enum class Kind { None, String, List, Collection };
 
@@ -74,7 +80,7 @@ void collectComponents(QObject* parent, QList<QObject*>& out)
         if (isNestedWindow(c))
             continue;
         const QString name = c->objectName();
-        if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_")))
+        if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_")) && !c->property(kNoTranslate).toBool())
             out << c;
         collectComponents(c, out);
     }

@@ -3,7 +3,9 @@
 // files. A window's texts are addressed by the object names of its widgets
 // and by property names of the form the language files use (Caption, Text,
 // Hint, Items.N, Lines.N, Columns.N.Caption); FormTexts.cpp maps them onto
-// the Qt widgets' own properties.
+// the Qt widgets' own properties. A widget whose texts are data rather than
+// wording (a drive list, a settings path) is left out when it carries the
+// dynamic property "noTranslate" = true.
 #include "i18n/LanguageFile.h"
 
 #include <QString>

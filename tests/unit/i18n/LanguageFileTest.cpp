@@ -76,6 +76,7 @@ TEST(LanguageFile, DamagedFileYieldsOnlyItsWellFormedLines)
     const QString path = dir.filePath("broken.lan");
     QByteArray bytes = "garbage before any section\n[OTHER]\nx.Caption=other\n[t_main]\n"
                        "no equals sign here\n"
+                       "Prev.Caption=before\nKeyOnly.Caption\n"
                        "Label1.Caption=Bezeichnung=mit=Gleich\n";
     bytes += QByteArray("\x00\x01\xff\xfe binary\n", 13);
     bytes += "sbConnect.Hint=Verbinden\xe4\n"; // Latin-1 "ä"
@@ -84,6 +85,7 @@ TEST(LanguageFile, DamagedFileYieldsOnlyItsWellFormedLines)
     bool sawLabel = false, sawHint = false;
     for (const auto& p : pairs) {
         EXPECT_NE(p.first, QStringLiteral("x.Caption")); // other section
+        EXPECT_NE(p.first, QStringLiteral("KeyOnly.Caption")); // no "=": addresses nothing
         if (p.first == QStringLiteral("Label1.Caption")) {
             sawLabel = true;
             EXPECT_EQ(p.second, QStringLiteral("Bezeichnung=mit=Gleich")); // after the first "="
