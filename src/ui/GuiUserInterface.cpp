@@ -1,8 +1,8 @@
 #include "ui/GuiUserInterface.h"
 
+#include "ui/TInputForm.h"
+
 #include <QApplication>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 
 namespace {
@@ -53,13 +53,5 @@ int GuiUserInterface::ShowMessageBox(const QString& text, const QString& caption
 bool GuiUserInterface::InputLine(const QString& Caption, const QString& Prompt, QString& Value, bool Masked,
                                  int MaxLength)
 {
-    // Until the program's own input window is wired in, the standard one-line
-    // input dialog asks; password mode hides what is typed.
-    bool ok = false;
-    const QString text = QInputDialog::getText(QApplication::activeWindow(), Caption, Prompt,
-                                               Masked ? QLineEdit::Password : QLineEdit::Normal, Value, &ok);
-    if (!ok)
-        return false;
-    Value = MaxLength > 0 ? text.left(MaxLength) : text;
-    return true;
+    return ::InputLine(Caption, Prompt, Value, Masked, MaxLength, QApplication::activeWindow());
 }

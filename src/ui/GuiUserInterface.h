@@ -9,7 +9,7 @@ public:
     // ShowMessageBox: a QMessageBox with the buttons and icon the flags name,
     // owned by the application's active window.
     int ShowMessageBox(const QString& text, const QString& caption, int flags) override;
-    // InputLine: a one-line input dialog (password echo when Masked).
+    // InputLine: the program's one-line input window (TInputForm).
     bool InputLine(const QString& Caption, const QString& Prompt, QString& Value, bool Masked = false,
                    int MaxLength = 255) override;
 };

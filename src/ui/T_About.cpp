@@ -1,6 +1,7 @@
 #include "ui/T_About.h"
 
 #include "settings/Globals.h"
+#include "ui/FormLanguage.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,12 +20,14 @@ T_About::T_About(QWidget* parent)
     title->setAlignment(Qt::AlignCenter);
     auto* version = new QLabel(tr("Version %1").arg(QStringLiteral(VARNOTH_VERSION)), this);
     version->setObjectName(QStringLiteral("lbVersion"));
+    version->setProperty("noTranslate", true);
     version->setAlignment(Qt::AlignCenter);
     auto* text = new QLabel(tr("A two-pane FTP client."), this);
     text->setAlignment(Qt::AlignCenter);
     // Where this installation keeps its settings, so the user can find them.
     auto* settings = new QLabel(tr("Settings: %1").arg(QDir::toNativeSeparators(ProgramDir + QStringLiteral("options.ftp"))), this);
     settings->setObjectName(QStringLiteral("lbSettings"));
+    settings->setProperty("noTranslate", true);
     settings->setTextInteractionFlags(Qt::TextSelectableByMouse);
     settings->setAlignment(Qt::AlignCenter);
     OkButton_ = new QPushButton(tr("OK"), this);
@@ -38,6 +41,7 @@ T_About::T_About(QWidget* parent)
     box->addWidget(settings);
     box->addSpacing(8);
     box->addWidget(OkButton_, 0, Qt::AlignHCenter);
+    TranslateForm(this);
 }
 
 void T_About::ShowAsSplash()

@@ -6,6 +6,8 @@
 #include "i18n/MsgLanguage.h"
 #include "session/MainStateLocalFiles.h"
 #include "session/UserInterface.h"
+#include "settings/Globals.h"
+#include "ui/FormLanguage.h"
 #include "ui/T_About.h"
 
 #include <QAction>
@@ -84,6 +86,9 @@ void T_Main::FormCreate()
     logFileInUse_.clear();
     ApplyOptions();
     WaitOneSecond();
+    BuildLanguageMenu(this, miLang); // translates the window when a language is on
+    if (!LangOn)
+        TranslateForm(this); // writes the translators' template when asked to
     dlbxChange();
     SetTransferTypeMenu(0);
     LoadLayouts();

@@ -125,6 +125,7 @@ private:
 
     // Menu items whose behaviour is defined here.
     QMenu* TransferType1 = nullptr;
+    QMenu* miLang = nullptr; // the language menu
     QAction *miAuto = nullptr, *miAscii = nullptr, *miBinary = nullptr;
     QActionGroup* transferGroup_ = nullptr;
 

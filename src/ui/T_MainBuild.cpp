@@ -174,6 +174,7 @@ void T_Main::BuildWidgets()
     lvLoc = listView("lvLoc", locModel_, {tr("Filename"), tr("Size"), tr("Date"), tr("Time")}, Splitter2);
     lvLoc->setSortingEnabled(true);
     Splitter2->setStretchFactor(1, 1);
+    Splitter2->setSizes({170, 330}); // the tree a third, the file list the rest
 
     pnlLocInfo = infoPanel("pnlLocInfo", Panel1);
     left->addWidget(Panel8);
@@ -230,10 +231,20 @@ void T_Main::BuildWidgets()
     Splitter3->setSizes({500, 140});
     root->addWidget(Splitter3, 1);
 
+    // Boxes whose items are data (volumes, paths, commands), not wording.
+    for (QWidget* w : {static_cast<QWidget*>(DriveComboBox1), static_cast<QWidget*>(FTPPath),
+                       static_cast<QWidget*>(cbCmd), static_cast<QWidget*>(pnlLocInfo),
+                       static_cast<QWidget*>(pnlFtpInfo), static_cast<QWidget*>(Log)})
+        w->setProperty("noTranslate", true);
+
     cTimer = named(new QTimer(this), "cTimer");
     msl = CreateMainMessages(this);
 
     connect(ExplorerButton1, &QPushButton::clicked, this, &QWidget::close);
+    // A change of the right pane's selection re-applies the session state
+    // (Server Properties needs a selected site).
+    connect(FTPView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { UpdateSessionControls(!siteListShown_); });
     connect(SpeedButton4, &QToolButton::clicked, this, [this] {
         const QString parent = QFileInfo(localDir_).absolutePath();
         if (parent != localDir_)
@@ -319,8 +330,8 @@ void T_Main::BuildMenus()
     }
 
     // Filled by the language support with one item per language file.
-    QMenu* language = bar->addMenu(tr("L&anguage"));
-    language->setObjectName(QStringLiteral("Language1"));
+    miLang = bar->addMenu(tr("L&anguage"));
+    miLang->setObjectName(QStringLiteral("miLang"));
 
     QMenu* help = bar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("HelpMenu1"));

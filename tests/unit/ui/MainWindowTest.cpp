@@ -40,7 +40,7 @@ const Component kComponents[] = {
     {"pnlFtpInfo", "QLabel"}, {"Log", "QPlainTextEdit"}, {"Splitter3", "QSplitter"}, {"cTimer", "QTimer"},
     {"msl", "TMsgLanguage"}, {"TransferType1", "QMenu"}, {"miAuto", "QAction"}, {"miAscii", "QAction"},
     {"miBinary", "QAction"}, {"Spawnnewsession1", "QAction"}, {"Help1", "QAction"}, {"Exit1", "QAction"},
-    {"SaveLayout1", "QAction"}, {"Language1", "QMenu"}, {"Font1", "QAction"}, {"Font2", "QAction"},
+    {"SaveLayout1", "QAction"}, {"miLang", "QMenu"}, {"Font1", "QAction"}, {"Font2", "QAction"},
 };
 
 // Commands of features this build does not have yet: present, but disabled.
