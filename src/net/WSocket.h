@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 #include <netinet/in.h>
 
 class QSocketNotifier;
