@@ -76,7 +76,7 @@ double GMTOffsetHours(const QString& display)
     const qsizetype close = text.indexOf(')');
     if (close < 0)
         return 0;
-    QString s = text.mid(4, close - 4);
+    QString s = text.mid(4, close - 4).trimmed();
     bool negative = false;
     if (s.startsWith('+') || s.startsWith('-')) {
         negative = s.startsWith('-');

@@ -11,6 +11,7 @@ TEST(TimeZones, GMTOffsetHoursParsesTheHeadOfTheDisplayText)
     EXPECT_DOUBLE_EQ(GMTOffsetHours("(GMT+01:00) Europe/Berlin"), 1.0);
     EXPECT_DOUBLE_EQ(GMTOffsetHours("(GMT-10:00) Pacific/Honolulu"), -10.0);
     EXPECT_DOUBLE_EQ(GMTOffsetHours("(GMT) UTC"), 0.0);
+    EXPECT_DOUBLE_EQ(GMTOffsetHours("  (GMT - 03:30) spaced"), -3.30);
     EXPECT_DOUBLE_EQ(GMTOffsetHours("(GMT+12)"), 12.0);          // no colon: the whole text is hours
     EXPECT_DOUBLE_EQ(GMTOffsetHours("Europe/Berlin"), 0.0);      // no parentheses
     EXPECT_DOUBLE_EQ(GMTOffsetHours(""), 0.0);
