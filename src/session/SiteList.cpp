@@ -148,7 +148,6 @@ bool TSiteList::ShowSiteList(const QString& folder)
     beginResetModel();
     selection_.clearSelection();
     rows_.clear();
-    RebuildPath(names);
 
     std::vector<Row> loaded;
     if (!normalised.isEmpty())
@@ -188,6 +187,7 @@ bool TSiteList::ShowSiteList(const QString& folder)
         rows_.push_back(std::move(loaded[size_t(i)]));
     }
     endResetModel();
+    RebuildPath(names);
     SelectRow(selectedRow);
     return true;
 }
