@@ -1,6 +1,8 @@
 #include "ui/TInputForm.h"
 
 #include "i18n/MsgLanguage.h"
+#include "settings/Options.h"
+#include "ui/FontRec.h"
 #include "ui/FormLanguage.h"
 
 #include <QApplication>
@@ -103,6 +105,8 @@ bool InputLine(const QString& Caption, const QString& Prompt, QString& Value, bo
     form.Prompt->setText(Prompt);
     form.Input->setText(Value);
     form.SetMasked(Masked);
+    if (!FTPOptions.Font.Name.isEmpty())
+        ApplyFontRec(&form, FTPOptions.Font); // the common font setting
     if (form.exec() != QDialog::Accepted)
         return false;
     Value = form.Input->text().left(qMax(0, MaxLength));
