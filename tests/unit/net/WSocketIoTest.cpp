@@ -307,3 +307,19 @@ TEST(WSocketClose, ManyConnectionsLeakNoDescriptors)
         delete p;
     EXPECT_LE(openFds(), before + 1);
 }
+
+TEST(WSocketClose, WaitForCloseReturnsOnceThePeerHasGoneWithAllData)
+{
+    RawListener srv;
+    TWSocket s;
+    QByteArray got;
+    readInto(s, &got);
+    connectTo(s, srv.port());
+    ASSERT_GE(srv.accept(), 0);
+    ASSERT_TRUE(testenv::waitFor([&] { return s.State() == wsConnected; }));
+    srv.send("221 Goodbye.\r\n");
+    srv.closePeer();
+    s.WaitForClose();
+    EXPECT_EQ(s.State(), wsClosed);
+    EXPECT_EQ(got, "221 Goodbye.\r\n");
+}
