@@ -1,0 +1,91 @@
+// Listing parser throughput: lines per second for the column-scan type (0),
+// the UNIX token type (7) and the fixed-column type (6), at 10k, 100k and 1M
+// lines, so the growth from one size to the next can be checked for linearity.
+#include "listing/ListingParser.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QStringList makeListing(int type, int lines)
+{
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    QStringList out;
+    out.reserve(lines);
+    for (int i = 0; i < lines; ++i) {
+        const int size = (i * 7919) % 10'000'000;
+        const QString month = QLatin1String(months[i % 12]);
+        const int day = 1 + i % 28;
+        const bool dir = i % 10 == 0;
+        const bool link = i % 10 == 5;
+        QString line;
+        if (type == 6) {
+            line = QStringLiteral("%1-%2-%3  %4:%5PM ")
+                       .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
+                       .arg(day, 2, 10, QLatin1Char('0'))
+                       .arg(i % 100, 2, 10, QLatin1Char('0'))
+                       .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
+                       .arg(i % 60, 2, 10, QLatin1Char('0'));
+            line += dir ? QStringLiteral("      <DIR>          ") : QStringLiteral("%1 ").arg(size, 20);
+            line += QStringLiteral("file number %1.dat").arg(i);
+        } else {
+            const QString attrs = dir ? QStringLiteral("drwxr-xr-x") : link ? QStringLiteral("lrwxrwxrwx")
+                                                                           : QStringLiteral("-rw-r--r--");
+            const QString when = i % 3 == 0 ? QStringLiteral(" 2019") : QStringLiteral("%1:%2")
+                                                                            .arg(i % 24, 2, 10, QLatin1Char('0'))
+                                                                            .arg(i % 60, 2, 10, QLatin1Char('0'));
+            line = QStringLiteral("%1   1 owner    group %2 %3 %4 %5 file_%6.dat")
+                       .arg(attrs)
+                       .arg(size, 10)
+                       .arg(month)
+                       .arg(day, 2)
+                       .arg(when)
+                       .arg(i);
+            if (link)
+                line += QStringLiteral(" -> file_%1.dat").arg(i + 1);
+        }
+        out.append(line);
+    }
+    return out;
+}
+
+void parseListing(benchmark::State& state, int type)
+{
+    const int lines = int(state.range(0));
+    const QStringList listing = makeListing(type, lines);
+    const ListingFormat format = ListingFormat::ofType(type);
+    for (auto _ : state) {
+        ParsedListing parsed = parseListingEntries(listing, format);
+        benchmark::DoNotOptimize(parsed.entries.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * lines);
+}
+
+void BM_ParseListing_Type0(benchmark::State& state) { parseListing(state, 0); }
+void BM_ParseListing_Type7(benchmark::State& state) { parseListing(state, 7); }
+void BM_ParseListing_Type6(benchmark::State& state) { parseListing(state, 6); }
+
+// The in-place form, as the session calls it: entries come back as text.
+void BM_ParseListingText_Type0(benchmark::State& state)
+{
+    const int lines = int(state.range(0));
+    const QStringList listing = makeListing(0, lines);
+    for (auto _ : state) {
+        QStringList work = listing;
+        QString directory;
+        ParseListing(work, directory, ListingFormat::ofType(0));
+        benchmark::DoNotOptimize(work.constData());
+    }
+    state.SetItemsProcessed(state.iterations() * lines);
+}
+
+} // namespace
+
+BENCHMARK(BM_ParseListing_Type0)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseListing_Type7)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseListing_Type6)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseListingText_Type0)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
