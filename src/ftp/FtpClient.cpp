@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QTimer>
+#include <algorithm>
 
 const char* ftpStateName(TFtpClientState s)
 {
@@ -23,7 +24,7 @@ const char* ftpStateName(TFtpClientState s)
 }
 
 TCustomFtpCli::TCustomFtpCli(QObject* parent)
-    : QObject(parent), m_control(new TWSocket(this)), m_data(new TWSocket(this)), m_ioBuf(kRecvBlock)
+    : QObject(parent), m_control(new TWSocket(this)), m_data(new TWSocket(this)), m_ioBuf(std::max(kRecvBlock, kSendBlock))
 {
     m_clock.start();
     m_control->OnDnsLookupDone = [this](TCustomWSocket*, quint16 e) { Guarded([&] { ControlDnsLookupDone(e); }); };
