@@ -5,6 +5,9 @@
 #include "i18n/MainMessages.h"
 #include "i18n/MsgLanguage.h"
 #include "session/MainStateLocalFiles.h"
+#include "session/SiteList.h"
+#include "ui/LogPane.h"
+#include "ui/RemotePaneColumns.h"
 #include "session/UserInterface.h"
 #include "settings/Globals.h"
 #include "ui/FormLanguage.h"
@@ -22,6 +25,7 @@
 #include <QFileSystemModel>
 #include <QFontDialog>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -43,8 +47,7 @@ const QStringList& notYetAvailable()
 {
     static const QStringList names = {
         "sbConnect", "sbDisConnect", "sbStop", "cbCmd", "SpeedButton1", "SpeedButton2", "sbMkd1", "sbRen1",
-        "sbDel1", "sbView", "sbRun", "sbNewServer", "sbProperties", "sbMkd2", "sbRen2", "sbDel2", "FTPPath",
-        "FTPOneLevelUp", "Connect1", "Disconnect1", "StopTransfer1", "Preferences1", "UploadSelectedFiles1",
+        "sbDel1", "sbView", "sbRun", "sbNewServer", "sbProperties", "sbMkd2", "sbRen2", "sbDel2", "Connect1", "Disconnect1", "StopTransfer1", "Preferences1", "UploadSelectedFiles1",
         "Viewfile2", "MakeDirectory1", "Rename1", "Delete1", "SynchronizeDirectories2", "NewServer1",
         "ServerProperties1", "Makedirectory2", "ChangeDirectory1", "Rename2", "CompareDirectories1",
         "SynchronizeDirectories1", "FileAttributes1", "DownloadSelectedFiles1"};
@@ -63,6 +66,8 @@ T_Main::T_Main(QWidget* parent)
     setObjectName(QStringLiteral("T_Main"));
     setWindowTitle(QStringLiteral("Varnoth"));
     BuildWidgets();
+    logPane_ = std::make_unique<TLogPane>(Log);
+    log_.SetPane(logPane_.get());
     BuildMenus();
     FormCreate();
 }
@@ -82,6 +87,7 @@ void T_Main::FormCreate()
     FillDriveBox();
     LoadOptions();
     siteListShown_ = true;
+    ShowSiteList();
     UpdateSessionControls(false);
     logFileInUse_.clear();
     ApplyOptions();
@@ -260,7 +266,29 @@ void T_Main::dlbxChange()
 
 void T_Main::Display(const QString& line)
 {
-    Log->appendPlainText(line);
+    log_.Display(line);
+}
+
+void T_Main::ShowSiteList()
+{
+    // The right pane shows the top folder of the saved sites.
+    if (FTPView->model() != siteColumns_) {
+        QItemSelectionModel* old = FTPView->selectionModel();
+        FTPView->setModel(siteColumns_);
+        siteColumns_->LinkSelections(FTPView->selectionModel(), siteList_->SelectionModel());
+        delete old;
+    }
+    FTPView->setHeaderHidden(true);
+    siteList_->ShowSiteList(QString());
+}
+
+void T_Main::FTPViewDblClick()
+{
+    if (!siteListShown_)
+        return;
+    // Folders and ".." are handled by the list; opening a site (connecting)
+    // and creating a new one come with the session commands.
+    siteList_->DoubleClick();
 }
 
 void T_Main::SpawnNewSession()
@@ -303,8 +331,8 @@ bool T_Main::FormCloseQuery()
 void T_Main::FormClose()
 {
     SaveOptions();
-    // The remote list's rows go with the window; the site list model frees
-    // its own records.
+    // Free the right pane's rows and the site records they carry.
+    siteList_->Clear();
     ftpModel_->removeRows(0, ftpModel_->rowCount());
 }
 

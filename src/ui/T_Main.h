@@ -6,7 +6,10 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include "session/Log.h"
 #include "settings/Options.h"
+
+#include <memory>
 
 class QAction;
 class QActionGroup;
@@ -23,6 +26,8 @@ class QTimer;
 class QToolButton;
 class QTreeView;
 class TMsgLanguage;
+class TSiteList;
+class TRemotePaneColumns;
 
 
 class T_Main : public QMainWindow {
@@ -65,6 +70,9 @@ public:
     void Display(const QString& line);
 
     bool SiteListShown() const { return siteListShown_; }
+    // The site list the right pane shows while SiteListShown.
+    TSiteList* SiteList() const { return siteList_; }
+    TSessionLog& SessionLog() { return log_; }
     QString HelpFile() const { return helpFile_; }
 
     // The four masks, "*.*" at start.
@@ -92,6 +100,8 @@ private:
     void FontCommand(int tag);
     void SpawnNewSession();
     void OpenHelp();
+    void ShowSiteList();
+    void FTPViewDblClick();
     void ShowAbout();
     void SetCommandEnabled(const QString& name, bool enabled);
     TWindowSnapshot WindowSnapshot() const;
@@ -121,7 +131,11 @@ private:
     TMsgLanguage* msl = nullptr;
     QFileSystemModel* dirModel_ = nullptr;
     QStandardItemModel* locModel_ = nullptr;
-    QStandardItemModel* ftpModel_ = nullptr;
+    QStandardItemModel* ftpModel_ = nullptr; // the server directory (six columns)
+    TSiteList* siteList_ = nullptr;
+    TRemotePaneColumns* siteColumns_ = nullptr; // the site list in six columns
+    std::unique_ptr<ILogPane> logPane_;
+    TSessionLog log_;
 
     // Menu items whose behaviour is defined here.
     QMenu* TransferType1 = nullptr;

@@ -4,6 +4,8 @@
 
 #include "i18n/MainMessages.h"
 #include "i18n/MsgLanguage.h"
+#include "session/SiteList.h"
+#include "ui/RemotePaneColumns.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -92,6 +94,7 @@ QTreeView* listView(const char* name, QStandardItemModel* model, const QStringLi
 
 void T_Main::BuildWidgets()
 {
+    QStringList ftpColumns;
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("ClientArea"));
     auto* root = new QVBoxLayout(central);
@@ -209,8 +212,8 @@ void T_Main::BuildWidgets()
     pathRow->addWidget(FTPOneLevelUp);
     ftpModel_ = new QStandardItemModel(this);
     ftpModel_->setObjectName(QStringLiteral("FTPViewModel"));
-    FTPView = listView("FTPView", ftpModel_,
-                       {tr("Filename"), tr("Size"), tr("Date"), tr("Time"), tr("Attributes"), tr("Links")}, Panel2);
+    ftpColumns = {tr("Filename"), tr("Size"), tr("Date"), tr("Time"), tr("Attributes"), tr("Links")};
+    FTPView = listView("FTPView", ftpModel_, ftpColumns, Panel2);
     pnlFtpInfo = infoPanel("pnlFtpInfo", Panel2);
     pnlFtpInfo->hide(); // shown while a session is open
     right->addWidget(Panel7);
@@ -241,9 +244,32 @@ void T_Main::BuildWidgets()
     msl = CreateMainMessages(this);
 
     connect(ExplorerButton1, &QPushButton::clicked, this, &QWidget::close);
+    // The site list: path box, up button, double click.
+    siteList_ = new TSiteList(this);
+    siteList_->setObjectName(QStringLiteral("SiteList"));
+    siteList_->SetMessages(msl);
+    siteColumns_ = new TRemotePaneColumns(ftpColumns, this);
+    siteColumns_->setObjectName(QStringLiteral("SiteListColumns"));
+    siteColumns_->setSourceModel(siteList_);
+    FTPView->setModel(siteColumns_);
+    siteColumns_->LinkSelections(FTPView->selectionModel(), siteList_->SelectionModel());
+    FTPPath->setModel(siteList_->PathModel());
+    connect(siteList_, &TSiteList::PathChanged, this, [this] {
+        const QSignalBlocker block(FTPPath);
+        FTPPath->setCurrentIndex(siteList_->PathIndex());
+    });
+    connect(FTPPath, &QComboBox::activated, this, [this](int i) {
+        if (siteListShown_)
+            siteList_->ChoosePathItem(i);
+    });
+    connect(FTPOneLevelUp, &QToolButton::clicked, this, [this] {
+        if (siteListShown_)
+            siteList_->OneLevelUp();
+    });
+    connect(FTPView, &QTreeView::doubleClicked, this, &T_Main::FTPViewDblClick);
     // A change of the right pane's selection re-applies the session state
     // (Server Properties needs a selected site).
-    connect(FTPView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+    connect(siteList_->SelectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { UpdateSessionControls(!siteListShown_); });
     connect(SpeedButton4, &QToolButton::clicked, this, [this] {
         const QString parent = QFileInfo(localDir_).absolutePath();

@@ -3,6 +3,7 @@
 // window, and the pane layout block.
 #include "ui/T_Main.h"
 
+#include "session/ApplyOptions.h"
 #include "settings/Globals.h"
 #include "ui/FontRec.h"
 
@@ -48,8 +49,9 @@ void T_Main::SaveOptions()
 
 void T_Main::ApplyOptions()
 {
-    // The client-side steps belong to the session; here the window's part:
-    // fonts, then the local pane's start directory.
+    // The client's settings are applied by the session with the client; here
+    // the log file binding, the fonts and the local pane's start directory.
+    log_.Apply(LogSettingsFromOptions(FTPOptions));
     for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(lvLoc), static_cast<QWidget*>(FTPView)})
         ApplyFontRec(w, FTPOptions.Font, 0);
     ApplyFontRec(Panel8, FTPOptions.Font, 4);

@@ -4,7 +4,9 @@
 #include "MainWindowFixture.h"
 
 #include "i18n/MainMessages.h"
+#include "session/SiteList.h"
 
+#include <QAbstractProxyModel>
 #include <QAction>
 #include <QComboBox>
 #include <QFileSystemModel>
@@ -87,7 +89,12 @@ TEST_F(MainWindowTest, EveryNamedComponentExistsWithItsClass)
     EXPECT_EQ(find<QLabel>("Panel9")->text(), "FTP - servers");
     EXPECT_EQ(find<QAction>("Spawnnewsession1")->text(), "Create new session");
     EXPECT_EQ(find<QTreeView>("lvLoc")->model()->columnCount(), 4);
-    EXPECT_EQ(find<QTreeView>("FTPView")->model()->columnCount(), 6);
+    // The server directory has six columns; until a session opens the pane
+    // shows the site list.
+    EXPECT_EQ(window->findChild<QAbstractItemModel*>("FTPViewModel")->columnCount(), 6);
+    auto* shown = qobject_cast<QAbstractProxyModel*>(find<QTreeView>("FTPView")->model());
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->sourceModel(), static_cast<QAbstractItemModel*>(window->SiteList()));
     EXPECT_TRUE(find<QPlainTextEdit>("Log")->isReadOnly());
     EXPECT_EQ(find<QAction>("miAscii")->data().toInt(), 1);
     EXPECT_EQ(find<QAction>("miBinary")->data().toInt(), 2);
@@ -345,4 +352,49 @@ TEST_F(MainWindowTest, DriveBoxListsTheRootFirstAndTheTreeShowsDirectories)
     auto* model = qobject_cast<QFileSystemModel*>(tree->model());
     ASSERT_NE(model, nullptr);
     EXPECT_FALSE(model->filter() & QDir::Files);
+}
+
+TEST_F(MainWindowTest, RightPaneShowsTheSiteFoldersAndTheUserCanOpenAndLeaveThem)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkpath("work"));
+    writeOptions("");
+    QFile top(dir.filePath("ftplist.TXT"));
+    ASSERT_TRUE(top.open(QIODevice::WriteOnly));
+    top.write("DIR=work\n");
+    top.close();
+    start();
+    auto* view = find<QTreeView>("FTPView");
+    QAbstractItemModel* m = view->model();
+    ASSERT_EQ(m->rowCount(), 1);
+    EXPECT_EQ(m->index(0, 0).data().toString(), "work");
+    auto* path = find<QComboBox>("FTPPath");
+    EXPECT_TRUE(path->isEnabled());
+    EXPECT_EQ(path->count(), 1);
+
+    // Clicking selects the site list's row; double click opens the folder:
+    // ".." and the folder's name in the path box.
+    view->selectionModel()->select(m->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(window->SiteList()->SelectedRow(), 0);
+    emit view->doubleClicked(m->index(0, 0));
+    ASSERT_EQ(m->rowCount(), 1);
+    EXPECT_EQ(m->index(0, 0).data().toString(), "..");
+    EXPECT_EQ(path->count(), 2);
+    EXPECT_EQ(path->currentIndex(), 1);
+
+    // The up button goes back to the top.
+    find<QToolButton>("FTPOneLevelUp")->click();
+    EXPECT_EQ(m->index(0, 0).data().toString(), "work");
+    EXPECT_EQ(path->currentIndex(), 0);
+}
+
+TEST_F(MainWindowTest, LogLinesReachThePaneAndTheLogFileWhenEnabled)
+{
+    writeOptions("[Common]\nLog=1\nLogFile=session.log\n");
+    start();
+    window->Display("> USER anonymous");
+    window->Display("< 331 Password required");
+    EXPECT_EQ(find<QPlainTextEdit>("Log")->toPlainText(), "> USER anonymous\n< 331 Password required");
+    QFile f(dir.filePath("session.log"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("< 331 Password required"));
 }
