@@ -170,12 +170,24 @@ void T_Main::BuildWidgets()
         dlbx->hideColumn(c);
     dlbx->setHeaderHidden(true);
     dlbx->setRootIndex(dirModel_->index(QStringLiteral("/")));
+    // The model reads directories in the background: once the ones on the
+    // way to the current directory are in, open the tree down to it.
+    connect(dirModel_, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+        if (localDir_ == path || localDir_.startsWith(QDir(path).absolutePath() + '/') || path == QLatin1String("/")) {
+            const QModelIndex idx = dirModel_->index(localDir_);
+            if (idx.isValid()) {
+                dlbx->setCurrentIndex(idx);
+                dlbx->scrollTo(idx);
+            }
+        }
+    });
     dirBox->addWidget(dlbx, 1);
 
     locModel_ = new QStandardItemModel(this);
     locModel_->setObjectName(QStringLiteral("lvLocModel"));
     lvLoc = listView("lvLoc", locModel_, {tr("Filename"), tr("Size"), tr("Date"), tr("Time")}, Splitter2);
     lvLoc->setSortingEnabled(true);
+    lvLoc->header()->resizeSection(0, 180);
     Splitter2->setStretchFactor(1, 1);
     Splitter2->setSizes({170, 330}); // the tree a third, the file list the rest
 
@@ -214,6 +226,7 @@ void T_Main::BuildWidgets()
     ftpModel_->setObjectName(QStringLiteral("FTPViewModel"));
     ftpColumns = {tr("Filename"), tr("Size"), tr("Date"), tr("Time"), tr("Attributes"), tr("Links")};
     FTPView = listView("FTPView", ftpModel_, ftpColumns, Panel2);
+    FTPView->header()->resizeSection(0, 180);
     pnlFtpInfo = infoPanel("pnlFtpInfo", Panel2);
     pnlFtpInfo->hide(); // shown while a session is open
     right->addWidget(Panel7);
