@@ -13,15 +13,15 @@ int TLogPane::LineCount() const
 
 void TLogPane::RemoveFirstLine()
 {
-    if (LineCount() == 0)
-        return;
-    QTextCursor c(edit_->document()->firstBlock());
-    c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-    if (c.position() == 0 || !c.hasSelection() || edit_->document()->blockCount() == 1)
-        c.select(QTextCursor::BlockUnderCursor);
-    c.removeSelectedText();
-    if (edit_->document()->blockCount() == 1 && edit_->document()->firstBlock().text().isEmpty())
+    QTextDocument* doc = edit_->document();
+    if (doc->blockCount() <= 1) {
         edit_->clear();
+        return;
+    }
+    // The first line together with the line break after it.
+    QTextCursor c(doc->firstBlock());
+    c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+    c.removeSelectedText();
 }
 
 void TLogPane::AppendLine(const QString& line)

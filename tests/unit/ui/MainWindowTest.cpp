@@ -389,11 +389,14 @@ TEST_F(MainWindowTest, RightPaneShowsTheSiteFoldersAndTheUserCanOpenAndLeaveThem
 
 TEST_F(MainWindowTest, LogLinesReachThePaneAndTheLogFileWhenEnabled)
 {
-    writeOptions("[Common]\nLog=1\nLogFile=session.log\n");
+    writeOptions("[Common]\nLog=1\nLogFile=session.log\nLogLines=2\n");
     start();
     window->Display("> USER anonymous");
     window->Display("< 331 Password required");
     EXPECT_EQ(find<QPlainTextEdit>("Log")->toPlainText(), "> USER anonymous\n< 331 Password required");
+    // The pane keeps the last LogLines lines.
+    window->Display("< 230 Logged in");
+    EXPECT_EQ(find<QPlainTextEdit>("Log")->toPlainText(), "< 331 Password required\n< 230 Logged in");
     QFile f(dir.filePath("session.log"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().contains("< 331 Password required"));
