@@ -247,9 +247,10 @@ void T_Main::BuildWidgets()
     Splitter3->setSizes({500, 140});
     root->addWidget(Splitter3, 1);
 
-    // Boxes whose items are data (volumes, paths, commands), not wording.
+    // Widgets whose texts are data (volumes, paths, counters, log lines), not
+    // wording. (The command box keeps its hint translatable; it starts empty.)
     for (QWidget* w : {static_cast<QWidget*>(DriveComboBox1), static_cast<QWidget*>(FTPPath),
-                       static_cast<QWidget*>(cbCmd), static_cast<QWidget*>(pnlLocInfo),
+                       static_cast<QWidget*>(pnlLocInfo),
                        static_cast<QWidget*>(pnlFtpInfo), static_cast<QWidget*>(Log)})
         w->setProperty("noTranslate", true);
 
