@@ -177,7 +177,13 @@ void TCustomWSocket::Connect()
         SetReadEnabled(true);
         return;
     }
-    SocketError(QStringLiteral("Connect"));
+    // Refused at once: release the handle so the socket can be used again.
+    const int err = WSocketErrnoToWinsock(errno);
+    DestroyNotifiers();
+    ::close(m_fd);
+    m_fd = -1;
+    ChangeState(wsClosed);
+    SocketError(QStringLiteral("Connect"), err);
 }
 
 void TCustomWSocket::BindSocket()

@@ -224,3 +224,23 @@ TEST(WSocketUdp, DatagramSocketIsConnectedAtOnceAndCarriesData)
     EXPECT_EQ(got, "pong");
     s.Close();
 }
+
+TEST(WSocketConnect, ImmediateFailureLeavesTheSocketReusable)
+{
+    TWSocket s;
+    int errors = 0;
+    s.OnError = [&](TCustomWSocket*) { ++errors; };
+    s.SetAddr("255.255.255.255"); // a stream connect to broadcast fails at once
+    s.SetPort("21");
+    s.Connect();
+    ASSERT_EQ(errors, 1);
+    EXPECT_NE(s.LastError(), 0);
+    EXPECT_EQ(s.State(), wsClosed);
+    RawListener srv;
+    s.SetAddr("127.0.0.1");
+    s.SetPort(srv.portText());
+    s.Connect();
+    EXPECT_TRUE(testenv::waitFor([&] { return s.State() == wsConnected; }));
+    EXPECT_EQ(errors, 1);
+    s.Close();
+}
