@@ -2,9 +2,28 @@
 
 #include "listing/ListingText.h"
 
+#include <QHashFunctions>
 #include <QVarLengthArray>
 
 namespace listing_detail {
+
+QString FieldCache::get(QStringView text)
+{
+    if (text.isEmpty())
+        return QString();
+    const size_t hash = qHash(text);
+    for (size_t probe = 0; probe < 4; ++probe) {
+        QString& slot = m_slots[(hash + probe) & (kSlots - 1)];
+        if (slot.isNull()) {
+            slot = text.toString();
+            return slot;
+        }
+        if (QStringView(slot) == text)
+            return slot;
+    }
+    return text.toString();
+}
+
 namespace {
 
 const QLatin1Char kSpace(' ');
@@ -88,6 +107,20 @@ private:
     qsizetype m_p = 0;
 };
 
+// A token made only of decimal digits (with an optional sign), of any length:
+// a size of 2 GB and more is still a number, so the group column is found.
+bool isDecimalNumber(QStringView t)
+{
+    if (!t.isEmpty() && (t[0] == QLatin1Char('-') || t[0] == QLatin1Char('+')))
+        t = t.mid(1);
+    if (t.isEmpty())
+        return false;
+    for (QChar c : t)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
 QString joinDate(QStringView month, QStringView day)
 {
     QString d;
@@ -98,13 +131,31 @@ QString joinDate(QStringView month, QStringView day)
     return d;
 }
 
+// "month day" (and " year"), shared through the cache when short.
+QString cachedDate(FieldCache& cache, QStringView month, QStringView day, QStringView year = {})
+{
+    QVarLengthArray<QChar, 32> buffer;
+    auto add = [&](QStringView part) {
+        if (!part.isEmpty())
+            buffer.append(part.data(), part.size());
+    };
+    add(month);
+    buffer.append(kSpace);
+    add(day);
+    if (!year.isNull()) {
+        buffer.append(kSpace);
+        add(year);
+    }
+    return cache.get(QStringView(buffer.constData(), buffer.size()));
+}
+
 // Type 0: a column scan over runs of spaces; the group column is optional
 // (when the token after the size position is a number, it was the size and
 // the group stood before it). A year in the time position stays in Time.
-void readDefault(QStringView line, DirEntry& e)
+void readDefault(QStringView line, FieldCache& cache, DirEntry& e)
 {
     Scanner s(line);
-    e.attributes = s.token().toString();
+    e.attributes = cache.get(s.token());
     s.skipSpaces();
     s.token();  // link count
     s.skipSpaces();
@@ -113,7 +164,7 @@ void readDefault(QStringView line, DirEntry& e)
     QStringView size = s.token();
     s.skipSpaces();
     QStringView month = s.token();
-    if (IsWholeInteger(month)) {
+    if (isDecimalNumber(month)) {
         size = month;
         s.skipSpaces();
         month = s.token();
@@ -121,24 +172,24 @@ void readDefault(QStringView line, DirEntry& e)
     s.skipSpaces();
     const QStringView day = s.token();
     s.skipSpaces();
-    e.time = s.token().toString();
+    e.time = cache.get(s.token());
     s.skipSpaces();
     e.name = s.rest().toString();
     e.size = size.toString();
-    e.date = joinDate(month, day);
+    e.date = cachedDate(cache, month, day);
     e.directory = startsWithD(e.attributes);
 }
 
 // Types 7 and 9: tokens read off the front, `skipped` columns between the
 // attributes and the size; the name is the rest of the line.
-void readUnix(QStringView line, int skipped, DirEntry& e)
+void readUnix(QStringView line, int skipped, FieldCache& cache, DirEntry& e)
 {
     if (line.left(6).compare(QLatin1String("total "), Qt::CaseInsensitive) == 0) {
         e.name = QStringLiteral(".");
         return;
     }
     Scanner s(line);
-    e.attributes = s.token().toString();
+    e.attributes = cache.get(s.token());
     s.skipWhitespace();
     for (int i = 0; i < skipped; ++i) {
         s.token();
@@ -153,14 +204,11 @@ void readUnix(QStringView line, int skipped, DirEntry& e)
     const QStringView time = s.token();
     s.skipWhitespace();
     if (time.contains(QLatin1Char(':'))) {
-        e.date = joinDate(month, day);
-        e.time = time.toString();
+        e.date = cachedDate(cache, month, day);
+        e.time = cache.get(time);
     } else {
         // A year where the time would be (files older than half a year).
-        QString d = joinDate(month, day);
-        d.append(kSpace);
-        d.append(time);
-        e.date = d;
+        e.date = cachedDate(cache, month, day, time);
     }
     e.name = s.rest().trimmed().toString();
     e.directory = startsWithD(e.attributes);
@@ -253,17 +301,10 @@ void readVms(QStringView line, DirEntry& e)
 
 // Types 6 and 8: fixed columns (1-based): date 1-8 as MM-DD-YY, time 10-19,
 // <DIR> 20-29, size right-aligned ending by column 39, name from column 40.
-void readFixed(QStringView line, DirEntry& e)
+void readFixed(QStringView line, FieldCache& cache, DirEntry& e)
 {
-    QString date;
-    date.reserve(8);
-    date.append(line.mid(0, 2));
-    date.append(kSpace);
-    date.append(line.mid(3, 2));
-    date.append(kSpace);
-    date.append(line.mid(6, 2));
-    e.date = date;
-    e.time = line.mid(9, 10).trimmed().toString();
+    e.date = cachedDate(cache, line.mid(0, 2), line.mid(3, 2), line.mid(6, 2));
+    e.time = cache.get(line.mid(9, 10).trimmed());
     e.directory = line.mid(19, 10).trimmed() == QLatin1String("<DIR>");
     e.name = line.mid(39).trimmed().toString();
     if (e.directory) {
@@ -280,7 +321,7 @@ void readFixed(QStringView line, DirEntry& e)
 
 } // namespace
 
-void readLine(QStringView line, const ListingFormat& format, DirEntry& e)
+void readLine(QStringView line, const ListingFormat& format, FieldCache& cache, DirEntry& e)
 {
     switch (format.type) {
     case ListingFormat::Text:
@@ -301,16 +342,16 @@ void readLine(QStringView line, const ListingFormat& format, DirEntry& e)
         break;
     case ListingFormat::MsFtp5:
     case ListingFormat::Win2000:
-        readFixed(line, e);
+        readFixed(line, cache, e);
         break;
     case ListingFormat::Unix:
-        readUnix(line, 3, e);
+        readUnix(line, 3, cache, e);
         break;
     case ListingFormat::WuFtp2:
-        readUnix(line, 5, e);
+        readUnix(line, 5, cache, e);
         break;
     default:
-        readDefault(line, e);
+        readDefault(line, cache, e);
         break;
     }
 }

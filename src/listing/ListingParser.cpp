@@ -141,6 +141,7 @@ ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat&
     out.entries.reserve(size_t(lines.size()));
     const bool vms = format.type == ListingFormat::Vms;
     QString joined;
+    listing_detail::FieldCache cache;
 
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QStringView line = withoutLineEnd(lines[i]);
@@ -162,7 +163,7 @@ ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat&
         }
 
         DirEntry e;
-        listing_detail::readLine(line, format, e);
+        listing_detail::readLine(line, format, cache, e);
         if (e.attributes.startsWith(QLatin1Char('l')))
             splitLink(e);
         if (e.name == QLatin1String(".") || e.name == QLatin1String(".."))

@@ -83,6 +83,15 @@ TEST(ListingFaults, TenDigitSizeInFixedColumnsIsReadWhole)
     }
 }
 
+TEST(ListingFaults, SizeBeyondTwoGigabytesStillFindsGroupColumn)
+{
+    const auto entries = parse(0, {"-rw-r--r-- 1 owner group 5368709120 Jan 12 12:00 disk.img"});
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].size, "5368709120");
+    EXPECT_EQ(entries[0].date, "Jan 12");
+    EXPECT_EQ(entries[0].name, "disk.img");
+}
+
 TEST(ListingFaults, MsFtp4EntryShowsItsRealDateAndTime)
 {
     const auto entries = parse(2, {"12-24-03  02:15PM                 1234 a.txt", "02-01-2021  09:05AM  <DIR>  d"});
