@@ -76,25 +76,30 @@ bool isLink(const DirEntry& e)
 // remembered, a cycle or an unknown target leaves the link a directory.
 void classifyLinks(std::vector<DirEntry>& entries)
 {
-    QHash<QString, qsizetype> byName;
-    byName.reserve(qsizetype(entries.size()));
-    bool anyLink = false;
-    for (qsizetype i = 0; i < qsizetype(entries.size()); ++i) {
-        anyLink = anyLink || isLink(entries[size_t(i)]);
-        if (!byName.contains(entries[size_t(i)].name))
-            byName.insert(entries[size_t(i)].name, i);
-    }
-    if (!anyLink)
+    // Index only the names that some link points at: the table stays as small
+    // as the number of links, however long the listing.
+    const auto normalized = [](const QString& target) {
+        QStringView t(target);
+        while (t.startsWith(QLatin1String("./")))
+            t = t.mid(2);
+        return t.size() == target.size() ? target : t.toString();
+    };
+    QHash<QString, qsizetype> byTarget;
+    for (const DirEntry& e : entries)
+        if (isLink(e))
+            byTarget.insert(normalized(e.linkTarget), -1);
+    if (byTarget.isEmpty())
         return;
+    for (qsizetype i = 0; i < qsizetype(entries.size()); ++i) {
+        auto it = byTarget.find(entries[size_t(i)].name);
+        if (it != byTarget.end() && it.value() < 0)
+            it.value() = i;  // the first entry of that name
+    }
 
     enum State : unsigned char { Unresolved, Resolving, Resolved };
     std::vector<State> state(entries.size(), Unresolved);
     auto targetIndex = [&](const QString& target) -> qsizetype {
-        QStringView t(target);
-        while (t.startsWith(QLatin1String("./")))
-            t = t.mid(2);
-        auto it = byName.constFind(t.size() == target.size() ? target : t.toString());
-        return it == byName.constEnd() ? -1 : it.value();
+        return byTarget.value(normalized(target), -1);
     };
 
     std::vector<qsizetype> chain;

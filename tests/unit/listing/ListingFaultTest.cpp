@@ -59,8 +59,10 @@ TEST(ListingFaults, LinkListedBeforeItsFileTargetIsAFile)
                                    "lrwxrwxrwx 1 o g 9 Jan 1 10:00 chain -> linkfile",
                                    "lrwxrwxrwx 1 o g 9 Jan 1 10:00 loop1 -> loop2",
                                    "lrwxrwxrwx 1 o g 9 Jan 1 10:00 loop2 -> loop1",
-                                   "-rw-r--r-- 1 o g 6 Jan 1 10:00 plain.txt"});
-    ASSERT_EQ(entries.size(), 5u);
+                                   "-rw-r--r-- 1 o g 6 Jan 1 10:00 plain.txt",
+                                   "lrwxrwxrwx 1 o g 9 Jan 1 10:00 dotlink -> ./plain.txt"});
+    ASSERT_EQ(entries.size(), 6u);
+    EXPECT_FALSE(entries[5].directory) << "./plain.txt names the same file";
     EXPECT_FALSE(entries[0].directory);
     EXPECT_EQ(entries[0].size, "9");
     EXPECT_FALSE(entries[1].directory) << "a link to a link to a file is a file";
