@@ -11,7 +11,7 @@ struct Row {
     QString answer;  // type digit, plus column positions for the custom type
     QStringList lines;
     std::vector<DirEntry> expected;
-    QString directory;
+    QString directory = {};
 };
 
 std::vector<Row> rows()
