@@ -66,6 +66,20 @@ bool isValidUtf8(const QByteArray& line)
     return true;
 }
 
+// A line that is neither blank, a comment, a section header nor "key=value"
+// becomes "line=": the parser's key-only mode would otherwise hand such a
+// line the value of the key before it. The line survives a save as a key
+// with an empty value.
+void makeKeyOnlyExplicit(QByteArray& line)
+{
+    const bool cr = line.endsWith('\r');
+    const QByteArray body = (cr ? line.left(line.size() - 1) : line).trimmed();
+    if (body.isEmpty() || body.contains('=') || body.startsWith(';') || body.startsWith('#')
+        || body.startsWith('['))
+        return;
+    line.insert(cr ? line.size() - 1 : line.size(), '=');
+}
+
 // Turns the file's bytes into UTF-8 text for the parser: lines that are not
 // valid UTF-8 are taken as Latin-1, NUL bytes (which would end the parser's
 // text early and lose the rest of the file) are dropped.
@@ -80,6 +94,7 @@ QByteArray normalise(const QByteArray& raw)
             end = raw.size();
         QByteArray line = raw.mid(start, end - start);
         line.replace('\0', QByteArray());
+        makeKeyOnlyExplicit(line);
         if (isValidUtf8(line))
             out += line;
         else
@@ -145,7 +160,7 @@ TIniFile::TIniFile(const QString& fileName)
     , m_fileName(fileName)
 {
     d->ini.SetSpaces(false);       // "key=value", as the program always wrote it
-    d->ini.SetAllowKeyOnly(true);  // a line without "=" survives a save
+    d->ini.SetAllowKeyOnly(false); // every key is written with "=", also when empty
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly))
         return;

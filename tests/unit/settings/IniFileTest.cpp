@@ -135,3 +135,19 @@ TEST(IniFile, SaveKeepsPermissionsAndLeavesNoTemporaryFile)
     EXPECT_EQ(QFile::permissions(dir.path("a.ini")), perms);
     EXPECT_EQ(QDir(ProgramDir).entryList(QDir::Files | QDir::Hidden), QStringList({"a.ini"}));
 }
+
+TEST(IniFile, LineWithoutEqualsIsAnEmptyKeyAndEmptyValuesKeepTheirEquals)
+{
+    SettingsTestDir dir;
+    dir.write("a.ini", "[S]\nA=x\nLabel1.Caption\r\nB=\n");
+    TIniFile ini(dir.path("a.ini"));
+    // The bare line must not inherit the value of the key before it.
+    EXPECT_EQ(ini.ReadString("S", "Label1.Caption", "-"), "");
+    EXPECT_EQ(ini.ReadString("S", "A", "-"), "x");
+    ini.WriteString("S", "C", "");
+    ASSERT_TRUE(ini.UpdateFile());
+    const QByteArray saved = dir.read("a.ini");
+    EXPECT_TRUE(saved.contains("\nLabel1.Caption=\n")) << saved.constData();
+    EXPECT_TRUE(saved.contains("\nB=\n")) << saved.constData();
+    EXPECT_TRUE(saved.contains("\nC=\n")) << saved.constData();
+}
