@@ -43,7 +43,10 @@ public:
             return kExitOk;
         }
         const QStringList pos = m_parser.positionalArguments();
-        if (pos.size() < positional || pos.size() > positional + (m_name == "get" ? 1 : 0)) {
+        // With a saved site, ls may leave out the path (the site's directory).
+        const int least = positional - (m_name == "ls" && m_parser.isSet("site") ? 1 : 0);
+        const int most = positional + (m_name == "get" ? 1 : 0);
+        if (pos.size() < least || pos.size() > most) {
             printErr("Usage: varnoth-cli " + m_name + " [OPTIONS] " + syntax);
             return kExitUsage;
         }
@@ -140,7 +143,8 @@ int runLs(const QStringList& args)
     TransferRun run("ls", "List a remote directory (the server's LIST output) on stdout.");
     if (int rc = run.parse(args, 1, "URL"); rc >= 0)
         return rc;
-    if (!run.resolve(run.parser().positionalArguments().at(0)))
+    const QStringList pos = run.parser().positionalArguments();
+    if (!run.resolve(pos.value(0)))
         return kExitUsage;
     QTemporaryFile listing;
     if (!listing.open()) {

@@ -2,8 +2,12 @@
 
 #include "ftp/FtpClient.h"
 #include "ftp/FtpCodec.h"
+#include "settings/Globals.h"
+#include "settings/Options.h"
+#include "sites/SiteListFile.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
 #include <termios.h>
@@ -39,7 +43,93 @@ void ConnectionSpec::addOptions(QCommandLineParser& p)
         {"socks-password", "Password for the SOCKS 5 server.", "PASSWORD"},
         {"timeout", "Give up when the server stays silent this many seconds (default 30).", "SECONDS"},
         {{"v", "verbose"}, "Print the dialogue with the server on stderr (the password is hidden)."},
+        {"site", "Use the saved site FOLDER/NAME (its host, port, user, password, anonymous rule, "
+                 "passive flag and initial directory); the URL argument is then only the remote path.",
+         "FOLDER/NAME"},
+        {"program-dir", "Directory holding options.ftp and the saved sites (default: the program's own "
+                        "directory). Its connection type, proxy, SOCKS server and time-out apply unless "
+                        "given on the command line.",
+         "DIR"},
     });
+}
+
+// Loads options.ftp from the chosen program directory and takes its
+// connection settings as the defaults the command line may override.
+void ConnectionSpec::loadProgramOptions(const QCommandLineParser& p)
+{
+    if (p.isSet("program-dir"))
+        ProgramDir = WithTrailingSlash(QFileInfo(p.value("program-dir")).absoluteFilePath());
+    else
+        InitProgramDir();
+    LoadOptions();
+    timeoutSeconds = FTPOptions.TimeOut;
+    switch (FTPOptions.ConnectionType) {
+    case ctProxy:
+        proxyHost = FTPOptions.ProxyServer;
+        proxyPort = FTPOptions.ProxyPort.isEmpty() ? QStringLiteral("21") : FTPOptions.ProxyPort;
+        break;
+    case ctSocks4:
+    case ctSocks4A:
+    case ctSocks5:
+        socksLevel = FTPOptions.ConnectionType == ctSocks4 ? "4" : FTPOptions.ConnectionType == ctSocks4A ? "4A" : "5";
+        socksHost = FTPOptions.SocksServer;
+        socksPort = FTPOptions.SocksPort;
+        socksUser = FTPOptions.SocksUC;
+        socksPassword = FTPOptions.SocksPsw;
+        break;
+    default:
+        break;
+    }
+}
+
+// Takes host, login and directories from a saved site, as a double click on
+// it in the site list would.
+bool ConnectionSpec::useSavedSite(const QString& name, QString* error)
+{
+    std::optional<TFTPServerObj> found = FindSavedSite(name);
+    if (!found) {
+        *error = "no saved site " + name;
+        return false;
+    }
+    TFTPServerObj site = *found;
+    NormaliseServerUrl(site);
+    host = site.Server;
+    if (!site.Port.trimmed().isEmpty())
+        port = site.Port.trimmed();
+    userGiven = true;
+    if (site.Anonymous) {
+        user = QStringLiteral("anonymous");
+        password = site.EMail;
+        passwordGiven = true;
+    } else {
+        user = site.User;
+        password = site.SavePassword ? site.Password : QString();
+        passwordGiven = site.SavePassword;
+    }
+    passive = site.Pasv != 0;
+    initialDir = site.InitialDir;
+    if (host.isEmpty()) {
+        *error = "the saved site " + name + " names no server";
+        return false;
+    }
+    return true;
+}
+
+bool ConnectionSpec::resolve(const QString& url, const QCommandLineParser& p, QString* error)
+{
+    if (p.isSet("program-dir") || p.isSet("site"))
+        loadProgramOptions(p);
+    if (p.isSet("site")) {
+        if (url.startsWith("ftp://", Qt::CaseInsensitive)) {
+            *error = "with --site give the remote path, not a URL: " + url;
+            return false;
+        }
+        if (!useSavedSite(p.value("site"), error))
+            return false;
+        path = url;
+        return applyOptions(p, error);
+    }
+    return resolveUrl(url, error) && applyOptions(p, error);
 }
 
 static QString decodeUrlPart(const QString& part, bool* latin1)
@@ -51,7 +141,7 @@ static QString decodeUrlPart(const QString& part, bool* latin1)
     return text;
 }
 
-bool ConnectionSpec::resolve(const QString& url, const QCommandLineParser& p, QString* error)
+bool ConnectionSpec::resolveUrl(const QString& url, QString* error)
 {
     if (!url.startsWith("ftp://", Qt::CaseInsensitive)) {
         *error = "not an ftp:// URL: " + url;
@@ -91,7 +181,11 @@ bool ConnectionSpec::resolve(const QString& url, const QCommandLineParser& p, QS
     // As with other FTP tools, the path is relative to the login directory;
     // "%2F" at its start makes it absolute.
     path = decodeUrlPart(rawPath, &latin1);
+    return true;
+}
 
+bool ConnectionSpec::applyOptions(const QCommandLineParser& p, QString* error)
+{
     if (p.isSet("user")) {
         user = p.value("user");
         userGiven = true;
@@ -102,7 +196,8 @@ bool ConnectionSpec::resolve(const QString& url, const QCommandLineParser& p, QS
     }
     if (!userGiven && !passwordGiven)
         password = QStringLiteral("anonymous@");
-    passive = !p.isSet("active");
+    if (p.isSet("active"))
+        passive = false;
     ascii = p.isSet("ascii");
     resume = p.isSet("resume");
     verbose = p.isSet("verbose");
@@ -113,6 +208,17 @@ bool ConnectionSpec::resolve(const QString& url, const QCommandLineParser& p, QS
             *error = "bad --timeout value: " + p.value("timeout");
             return false;
         }
+    }
+    const bool socksGiven = p.isSet("socks4") || p.isSet("socks4a") || p.isSet("socks5");
+    if (p.isSet("proxy") || socksGiven) {
+        // The command line replaces whatever the options file chose.
+        proxyHost.clear();
+        proxyPort.clear();
+        socksLevel.clear();
+        socksHost.clear();
+        socksPort.clear();
+        socksUser.clear();
+        socksPassword.clear();
     }
     if (p.isSet("proxy") && !splitHostPort(p.value("proxy"), &proxyHost, &proxyPort)) {
         *error = "--proxy needs HOST:PORT";
@@ -133,8 +239,10 @@ bool ConnectionSpec::resolve(const QString& url, const QCommandLineParser& p, QS
         *error = "choose one of --proxy, --socks4, --socks4a, --socks5";
         return false;
     }
-    socksUser = p.value("socks-user");
-    socksPassword = p.value("socks-password");
+    if (p.isSet("socks-user"))
+        socksUser = p.value("socks-user");
+    if (p.isSet("socks-password"))
+        socksPassword = p.value("socks-password");
     return true;
 }
 

@@ -29,14 +29,21 @@ struct ConnectionSpec {
 
     // Declares the connection options shared by ls, get and put.
     static void addOptions(QCommandLineParser& parser);
-    // Fills the record from an ftp:// URL and the parsed options. Returns
-    // false with a message for a bad URL or option.
+    // Fills the record from an ftp:// URL (or, with --site, a saved site and
+    // a remote path) and the parsed options. Returns false with a message for
+    // a bad URL, site or option.
     bool resolve(const QString& url, const QCommandLineParser& parser, QString* error);
     // Asks for the password without echo when a terminal is present and the
     // user was named without one.
     void promptForPassword();
     // Applies the record to a client.
     void configure(TFtpClient& ftp) const;
+
+private:
+    void loadProgramOptions(const QCommandLineParser& parser);
+    bool useSavedSite(const QString& name, QString* error);
+    bool resolveUrl(const QString& url, QString* error);
+    bool applyOptions(const QCommandLineParser& parser, QString* error);
 };
 
 // Splits "HOST:PORT"; false when the port is missing or not a number.

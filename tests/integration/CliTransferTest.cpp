@@ -1,6 +1,9 @@
 // varnoth-cli ls, get and put end to end against real servers: exit status,
 // stderr and the files on both sides.
 #include "FtpServers.h"
+#include "settings/Globals.h"
+#include "sites/SiteLine.h"
+#include "sites/SiteListFile.h"
 #include "TestEnv.h"
 
 #include <QDir>
@@ -182,4 +185,57 @@ TEST(CliTransfer, ThroughFtpProxy)
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(fileBytes(tmp.filePath("p.txt")), "proxied");
     EXPECT_TRUE(r.err.contains(QStringLiteral("> USER alice@127.0.0.1:%1").arg(srv.port()).toUtf8())) << r.err.constData();
+}
+
+// A saved site supplies host, port, login, passive flag and start directory;
+// the URL argument shrinks to a remote path relative to that directory.
+TEST(CliTransfer, SavedSiteConnectsWithItsLoginAndStartDirectory)
+{
+    testftp::FtpServer srv;
+    QString error;
+    ASSERT_TRUE(srv.startPyftpdlib(&error)) << error.toStdString();
+    QDir(srv.dataDir()).mkpath("start here");
+    putFile(QDir(srv.dataDir()).filePath("start here/greeting.txt"), "hello from the site\n");
+
+    QTemporaryDir programDir;
+    const QString savedProgramDir = ProgramDir;
+    ProgramDir = programDir.path() + "/";
+    ASSERT_TRUE(QDir(programDir.path()).mkpath("Work"));
+    TSiteListItem folder;
+    folder.Caption = "Work";
+    ASSERT_TRUE(AppendSiteLine(ProgramDir, SiteListLine(folder)));
+    TSiteListItem site;
+    site.Caption = "Test server";
+    site.Site = std::make_unique<TFTPServerObj>();
+    site.Site->Name = "Test server";
+    site.Site->Server = "127.0.0.1";
+    site.Site->Port = QString::number(srv.port());
+    site.Site->User = srv.user();
+    site.Site->Password = srv.password();
+    site.Site->SavePassword = 1;
+    site.Site->Pasv = 1;
+    site.Site->InitialDir = "/" + srv.remotePrefix() + "start here";
+    ASSERT_TRUE(AppendSiteLine(ProgramDir + "Work/", SiteListLine(site)));
+    ProgramDir = savedProgramDir;
+
+    const QStringList common{"--program-dir", programDir.path(), "--site", "Work/Test server"};
+    CliResult r = runCli(QStringList{"ls"} + common);
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("greeting.txt")) << r.out.constData();
+
+    QTemporaryDir tmp;
+    r = runCli(QStringList{"get"} + common + QStringList{"greeting.txt", tmp.filePath("g.txt")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(fileBytes(tmp.filePath("g.txt")), QByteArray("hello from the site\n"));
+
+    r = runCli(QStringList{"put"} + common + QStringList{tmp.filePath("g.txt"), "copy.txt"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(fileBytes(QDir(srv.dataDir()).filePath("start here/copy.txt")), QByteArray("hello from the site\n"));
+
+    r = runCli(QStringList{"ls", "--program-dir", programDir.path(), "--site", "Work/Missing"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("no saved site Work/Missing")) << r.err.constData();
+    r = runCli(QStringList{"ls", "--site", "Work/Test server", "--program-dir", programDir.path(), url(srv, "")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("not a URL")) << r.err.constData();
 }
