@@ -1,5 +1,7 @@
 #include "session/SiteList.h"
 
+#include <QMimeData>
+
 #include "i18n/MainMessages.h"
 #include "i18n/MsgLanguage.h"
 #include "session/UserInterface.h"
@@ -8,6 +10,7 @@
 #include "sites/SiteListFile.h"
 
 #include <QDir>
+#include <QMimeData>
 #include <algorithm>
 #include <numeric>
 
@@ -77,6 +80,52 @@ Qt::ItemFlags TSiteList::flags(const QModelIndex& index) const
     if (CanDropOn(index.row()))
         f |= Qt::ItemIsDropEnabled;
     return f;
+}
+
+namespace {
+const QString kSiteRowMime = QStringLiteral("application/x-varnoth-site-row");
+
+// The dragged site's row, or -1 when the data did not come from a site row.
+int draggedRow(const QMimeData* data)
+{
+    if (!data || !data->hasFormat(kSiteRowMime))
+        return -1;
+    bool ok = false;
+    const int row = QString::fromLatin1(data->data(kSiteRowMime)).toInt(&ok);
+    return ok ? row : -1;
+}
+} // namespace
+
+QStringList TSiteList::mimeTypes() const
+{
+    return {kSiteRowMime};
+}
+
+QMimeData* TSiteList::mimeData(const QModelIndexList& indexes) const
+{
+    for (const QModelIndex& i : indexes) {
+        if (i.isValid() && ImageIndex(i.row()) == imgSite) {
+            auto* data = new QMimeData;
+            data->setData(kSiteRowMime, QByteArray::number(i.row()));
+            return data;
+        }
+    }
+    return nullptr;
+}
+
+bool TSiteList::canDropMimeData(const QMimeData* data, Qt::DropAction action, int, int,
+                                const QModelIndex& parent) const
+{
+    return action == Qt::MoveAction && parent.isValid() && CanDropOn(parent.row())
+           && ImageIndex(draggedRow(data)) == imgSite;
+}
+
+bool TSiteList::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                             const QModelIndex& parent)
+{
+    if (!canDropMimeData(data, action, row, column, parent))
+        return false;
+    return MoveSiteIntoFolder(draggedRow(data), parent.row());
 }
 
 QString TSiteList::Caption(int row) const

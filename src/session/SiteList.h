@@ -36,6 +36,16 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
+    Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
+    // Drag and drop in the view: a dragged site carries its row; dropping it
+    // on a folder item moves it there (MoveSiteIntoFolder). The model has no
+    // removeRows, so the view's own clean-up after a move removes nothing.
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
 
     int Count() const { return int(rows_.size()); }
     QString Caption(int row) const;

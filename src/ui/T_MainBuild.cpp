@@ -226,6 +226,12 @@ void T_Main::BuildWidgets()
     ftpModel_->setObjectName(QStringLiteral("FTPViewModel"));
     ftpColumns = {tr("Filename"), tr("Size"), tr("Date"), tr("Time"), tr("Attributes"), tr("Links")};
     FTPView = listView("FTPView", ftpModel_, ftpColumns, Panel2);
+    // Sites are dragged onto folder items to move them (the model does the move).
+    FTPView->setDragEnabled(true);
+    FTPView->setAcceptDrops(true);
+    FTPView->setDropIndicatorShown(true);
+    FTPView->setDragDropMode(QAbstractItemView::DragDrop);
+    FTPView->setDefaultDropAction(Qt::MoveAction);
     FTPView->header()->resizeSection(0, 180);
     pnlFtpInfo = infoPanel("pnlFtpInfo", Panel2);
     pnlFtpInfo->hide(); // shown while a session is open
@@ -353,6 +359,16 @@ void T_Main::BuildMenus()
     ftp->addSeparator();
     QAction* fontRight = action("Font2", tr("Font"), ftp);
     fontRight->setData(1);
+    // Hidden: scrambles the passwords of a list saved by an old version once.
+    QAction* convertSeparator = ftp->addSeparator();
+    convertSeparator->setObjectName(QStringLiteral("N5"));
+    convertSeparator->setVisible(false);
+    QAction* convert = action("Convertoldserverlist1", tr("Convert old server list"), ftp);
+    convert->setVisible(false);
+    connect(convert, &QAction::triggered, this, [this] {
+        if (siteListShown_)
+            siteList_->ConvertOldServerList();
+    });
 
     TransferType1 = bar->addMenu(tr("&Transfer Type"));
     TransferType1->setObjectName(QStringLiteral("TransferType1"));

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -289,4 +290,32 @@ TEST_F(SiteListPane, RootItemFollowsTheMessageList)
     list.SaveSiteList();
     ASSERT_EQ(ui.boxes.size(), 1);
     EXPECT_TRUE(ui.boxes[0].text.endsWith(":Verzeichnis fehlt"));
+}
+
+// What the view does on a drag and drop: the dragged site's data dropped on a
+// folder item moves it; dropping on a site, between items or a folder's own
+// data changes nothing.
+TEST_F(SiteListPane, DragAndDropMovesASiteOntoAFolderOnly)
+{
+    write("ftplist.TXT", site("Keep") + site("Mover") + "DIR=Target\n");
+    list.ShowSiteList(QString());
+    const QModelIndex mover = list.index(list.FindCaption("Mover"));
+    const QModelIndex target = list.index(list.FindCaption("Target"));
+    const QModelIndex keep = list.index(list.FindCaption("Keep"));
+
+    EXPECT_EQ(list.mimeData({target}), nullptr) << "a folder is not dragged";
+    std::unique_ptr<QMimeData> data(list.mimeData({mover}));
+    ASSERT_NE(data, nullptr);
+    EXPECT_FALSE(list.canDropMimeData(data.get(), Qt::MoveAction, -1, -1, keep));
+    EXPECT_FALSE(list.canDropMimeData(data.get(), Qt::MoveAction, 0, 0, QModelIndex()));
+    EXPECT_FALSE(list.canDropMimeData(data.get(), Qt::CopyAction, -1, -1, target));
+    EXPECT_FALSE(list.dropMimeData(data.get(), Qt::MoveAction, -1, -1, keep));
+    EXPECT_EQ(rows(), (QStringList{"3:Keep", "3:Mover", "1:Target"}));
+
+    ASSERT_TRUE(list.dropMimeData(data.get(), Qt::MoveAction, -1, -1, target));
+    EXPECT_EQ(rows(), (QStringList{"3:Keep", "1:Target"}));
+    EXPECT_EQ(read("Target/ftplist.TXT"), site("Mover"));
+    // The view removes the dragged rows after a move; the model keeps them.
+    EXPECT_FALSE(list.removeRows(0, 1));
+    EXPECT_EQ(list.Count(), 2);
 }
