@@ -10,14 +10,24 @@
 #include <QPointer>
 #include <QWidget>
 
+// Lets a window rebuild texts it composes from its messages (a slot named
+// "LanguageChanged()", when it has one).
+static void notifyLanguageChanged(QWidget* window)
+{
+    if (window->metaObject()->indexOfMethod("LanguageChanged()") >= 0)
+        QMetaObject::invokeMethod(window, "LanguageChanged", Qt::DirectConnection);
+}
+
 void TranslateForm(QWidget* window)
 {
     if (!window)
         return;
     if (LangInit && LangFile == DefaultLanguageName())
         WriteFormTexts(window, LanguageFilePath(DefaultLanguageName()));
-    if (LangOn)
+    if (LangOn) {
         ReadFormTexts(window, LanguageFilePath(LangFile));
+        notifyLanguageChanged(window);
+    }
 }
 
 void PostRetranslate(QWidget* mainWindow, int param)
@@ -36,8 +46,7 @@ static void retranslateOne(QWidget* window, const QString& file)
 {
     RestoreBuiltInTexts(window);
     ReadFormTexts(window, file);
-    if (window->metaObject()->indexOfMethod("LanguageChanged()") >= 0)
-        QMetaObject::invokeMethod(window, "LanguageChanged", Qt::DirectConnection);
+    notifyLanguageChanged(window);
 }
 
 void RetranslateForm(QWidget* mainWindow, int param)

@@ -351,3 +351,8 @@ void T_Main::closeEvent(QCloseEvent* e)
     e->accept();
     emit Closed();
 }
+
+void T_Main::LanguageChanged()
+{
+    siteList_->SetMessages(msl);
+}

@@ -78,6 +78,11 @@ public:
     // The four masks, "*.*" at start.
     QString LocalFilterMask, RemoteFilterMask, LocalSelectMask, RemoteSelectMask;
 
+public slots:
+    // Called after a language file was applied: texts composed from the
+    // message list (the path box's root item) are rebuilt.
+    void LanguageChanged();
+
 signals:
     // The window has agreed to close and saved its settings.
     void Closed();

@@ -101,6 +101,8 @@ TEST_F(MainWindowLanguageTest, GermanThenFrenchThenEnglishFromTheLanguageMenu)
     EXPECT_EQ(header("lvLoc", 1), QStringLiteral("Größe"));
     EXPECT_EQ(header("FTPView", 5), QStringLiteral("Verknüpfung"));
     EXPECT_EQ(find<QLabel>("Panel8")->text(), QStringLiteral("Lokaler Computer"));
+    // Texts composed from messages follow too: the path box's root item.
+    EXPECT_EQ(find<QComboBox>("FTPPath")->itemText(0), QStringLiteral("SERVERLISTE ..."));
     EXPECT_EQ(languageMenu()->actions().first()->text(), QStringLiteral("Standard (Englisch)"));
     EXPECT_EQ(TMsgLanguage::Of(window.get())->Text(mainmsg::ConnectionClosed), QStringLiteral("Verbindung geschlossen"));
     EXPECT_TRUE(entry(languageMenu(), "deutsch")->isChecked());
@@ -128,6 +130,7 @@ TEST_F(MainWindowLanguageTest, GermanThenFrenchThenEnglishFromTheLanguageMenu)
     EXPECT_FALSE(LangOn);
     EXPECT_EQ(LangFile, QStringLiteral("language"));
     EXPECT_EQ(CollectFormTexts(window.get()), english);
+    EXPECT_EQ(find<QComboBox>("FTPPath")->itemText(0), QStringLiteral("SERVER LIST ..."));
     EXPECT_TRUE(languageMenu()->actions().first()->isChecked());
 }
 
