@@ -109,27 +109,34 @@ void TCustomFtpCli::SetConnectionType(TFtpConnectionType v)
     if (Connected())
         throw FtpException(QStringLiteral("FTP component connected"));
     m_connectionType = v;
-    for (TWSocket* s : {m_control, m_data}) {
-        switch (v) {
-        case ftpDirect:
-        case ftpProxy:
-            s->SetSocksAuthentication(socksNoAuthentication);
-            break;
-        case ftpSocks4:
-        case ftpSocks4A:
-        case ftpSocks5:
+    if (v == ftpSocks4 || v == ftpSocks4A || v == ftpSocks5)
+        for (TWSocket* s : {m_control, m_data})
             s->SetSocksLevel(v == ftpSocks4 ? "4" : v == ftpSocks4A ? "4A" : "5");
-            s->SetSocksAuthentication(socksAuthenticateUsercode);
-            break;
-        }
-    }
+    ApplySocksAuthentication();
     if (v != ftpDirect)
         m_passive = true;
 }
 
+// SOCKS connections offer user/password authentication when a user code is
+// set; without one they offer "no authentication", which a server that asks
+// for no login accepts (offering only user/password there would be refused).
+void TCustomFtpCli::ApplySocksAuthentication()
+{
+    const bool socks = m_connectionType == ftpSocks4 || m_connectionType == ftpSocks4A
+                       || m_connectionType == ftpSocks5;
+    const bool withUser = socks && !m_control->SocksUsercode().isEmpty();
+    for (TWSocket* s : {m_control, m_data})
+        s->SetSocksAuthentication(withUser ? socksAuthenticateUsercode : socksNoAuthentication);
+}
+
 void TCustomFtpCli::SetSocksServer(const QString& v) { m_control->SetSocksServer(v); m_data->SetSocksServer(v); }
 void TCustomFtpCli::SetSocksPort(const QString& v) { m_control->SetSocksPort(v); m_data->SetSocksPort(v); }
-void TCustomFtpCli::SetSocksUserCode(const QString& v) { m_control->SetSocksUsercode(v); m_data->SetSocksUsercode(v); }
+void TCustomFtpCli::SetSocksUserCode(const QString& v)
+{
+    m_control->SetSocksUsercode(v);
+    m_data->SetSocksUsercode(v);
+    ApplySocksAuthentication();
+}
 void TCustomFtpCli::SetSocksPassword(const QString& v) { m_control->SetSocksPassword(v); m_data->SetSocksPassword(v); }
 
 void TCustomFtpCli::SetSizeProgress(qint64 v)

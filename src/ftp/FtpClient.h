@@ -172,6 +172,8 @@ public:
     static constexpr int kReplyBufSize = 4096;
 
 protected:
+    // Chooses the SOCKS authentication from the connection type and user code.
+    void ApplySocksAuthentication();
     using Handler = void (TCustomFtpCli::*)();
     struct CommandDef;
     struct CompositeDef;

@@ -1,6 +1,7 @@
 // varnoth-cli ls, get and put end to end against real servers: exit status,
 // stderr and the files on both sides.
 #include "FtpServers.h"
+#include "SocksServers.h"
 #include "settings/Globals.h"
 #include "sites/SiteLine.h"
 #include "sites/SiteListFile.h"
@@ -238,4 +239,49 @@ TEST(CliTransfer, SavedSiteConnectsWithItsLoginAndStartDirectory)
     r = runCli(QStringList{"ls", "--site", "Work/Test server", "--program-dir", programDir.path(), url(srv, "")});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.contains("not a URL")) << r.err.constData();
+}
+
+// The same download and listing through each kind of SOCKS server: microsocks
+// for level 5 with user and password, dante for level 4 and level 5.
+TEST(CliTransfer, ThroughSocksServers)
+{
+    testftp::FtpServer srv;
+    QString error;
+    ASSERT_TRUE(srv.startPyftpdlib(&error)) << error.toStdString();
+    const QByteArray content = pattern(300000);
+    putFile(QDir(srv.dataDir()).filePath("via socks.bin"), content);
+    QTemporaryDir tmp;
+
+    testsocks::SocksServer micro;
+    ASSERT_TRUE(micro.startMicrosocks("sockuser", "sockpass", &error)) << error.toStdString();
+    testsocks::SocksServer dante;
+    ASSERT_TRUE(dante.startDante(false, &error)) << error.toStdString();
+
+    struct Route {
+        const char* name;
+        QStringList options;
+    };
+    const QString microAt = "127.0.0.1:" + QString::number(micro.port());
+    const QString danteAt = "127.0.0.1:" + QString::number(dante.port());
+    const Route routes[] = {
+        {"microsocks 5", {"--socks5", microAt, "--socks-user", "sockuser", "--socks-password", "sockpass"}},
+        {"dante 5", {"--socks5", danteAt}},
+        {"dante 4", {"--socks4", danteAt}},
+    };
+    for (const Route& route : routes) {
+        SCOPED_TRACE(route.name);
+        const QString local = tmp.filePath(QString::fromLatin1(route.name).replace(' ', '_'));
+        CliResult r = runCli(QStringList{"get"} + route.options + QStringList{url(srv, "via%20socks.bin"), local});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(fileBytes(local), content);
+        r = runCli(QStringList{"ls"} + route.options + QStringList{url(srv, "")});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_TRUE(r.out.contains("via socks.bin")) << r.out.constData();
+    }
+
+    // A wrong SOCKS password fails with a message, not a hang.
+    CliResult r = runCli({"ls", "--timeout", "10", "--socks5", microAt, "--socks-user", "sockuser",
+                          "--socks-password", "wrong", url(srv, "")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(r.err.isEmpty());
 }
