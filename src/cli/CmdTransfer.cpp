@@ -71,7 +71,7 @@ public:
         return true;
     }
 
-    ConnectionSpec& spec() { return m_spec; }
+    ConnectionSpec& connection() { return m_spec; }
     TFtpClient& ftp() { return m_ftp; }
 
     // Runs one request to its end; on failure prints the failing line.
@@ -155,7 +155,7 @@ int runLs(const QStringList& args)
     if (!run.login())
         return kExitFailed;
     TFtpClient& ftp = run.ftp();
-    ftp.SetHostFileName(run.spec().path);
+    ftp.SetHostFileName(run.connection().path);
     ftp.SetLocalFileName(listing.fileName());
     const bool ok = run.step([&] { ftp.Dir(); });
     run.quit();
@@ -177,7 +177,7 @@ int runGet(const QStringList& args)
     const QStringList pos = run.parser().positionalArguments();
     if (!run.resolve(pos.at(0)))
         return kExitUsage;
-    const QString remote = run.spec().path;
+    const QString remote = run.connection().path;
     if (remote.isEmpty() || remote.endsWith('/')) {
         printErr("varnoth-cli get: the URL names no file");
         return kExitUsage;
@@ -191,7 +191,7 @@ int runGet(const QStringList& args)
     bool ok = run.step([&] { ftp.TypeSet(); });
     ftp.SetHostFileName(remote);
     qint64 size = -1;
-    if (ok && !run.spec().ascii) {
+    if (ok && !run.connection().ascii) {
         // The size lets the client tell a complete file from a cut one.
         try {
             if (ftp.Synchronize([&] { ftp.Size(); }))
@@ -203,7 +203,7 @@ int runGet(const QStringList& args)
         ftp.SetLocalFileName(local);
         ProgressBar bar(size);
         run.attachProgress(bar, size);
-        ok = run.step([&] { run.spec().resume ? ftp.RestartGet() : ftp.Get(); });
+        ok = run.step([&] { run.connection().resume ? ftp.RestartGet() : ftp.Get(); });
         bar.finish();
     }
     run.quit();
@@ -219,7 +219,7 @@ int runPut(const QStringList& args)
     const QString local = pos.at(0);
     if (!run.resolve(pos.at(1)))
         return kExitUsage;
-    QString remote = run.spec().path;
+    QString remote = run.connection().path;
     if (remote.isEmpty() || remote.endsWith('/'))
         remote += QFileInfo(local).fileName();
     const QFileInfo info(local);
@@ -234,7 +234,7 @@ int runPut(const QStringList& args)
     ftp.SetHostFileName(remote);
     ftp.SetLocalFileName(local);
     qint32 resumeAt = 0;
-    if (ok && run.spec().resume) {
+    if (ok && run.connection().resume) {
         try {
             if (ftp.Synchronize([&] { ftp.Size(); }))
                 resumeAt = qint32(qMin<qint64>(ftp.SizeResult(), INT32_MAX));
