@@ -1,6 +1,7 @@
 #include "ui/RemotePaneColumns.h"
 
 #include <QItemSelectionModel>
+#include <QMimeData>
 
 TRemotePaneColumns::TRemotePaneColumns(const QStringList& headers, QObject* parent)
     : QIdentityProxyModel(parent), headers_(headers)
@@ -50,7 +51,30 @@ Qt::ItemFlags TRemotePaneColumns::flags(const QModelIndex& index) const
     const QModelIndex src = mapToSource(index);
     if (src.isValid())
         return sourceModel()->flags(src);
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    // An added column takes drops where its row's name does, so a site can be
+    // dropped anywhere on a folder's row.
+    const QModelIndex name = mapToSource(this->index(index.row(), 0));
+    const Qt::ItemFlags drop = name.isValid() ? sourceModel()->flags(name) & Qt::ItemIsDropEnabled : Qt::ItemFlags();
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | drop;
+}
+
+QModelIndex TRemotePaneColumns::rowName(const QModelIndex& index) const
+{
+    return index.isValid() ? this->index(index.row(), 0) : index;
+}
+
+bool TRemotePaneColumns::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                         const QModelIndex& parent) const
+{
+    return QIdentityProxyModel::canDropMimeData(data, action, row, column, rowName(parent));
+}
+
+bool TRemotePaneColumns::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                      const QModelIndex& parent)
+{
+    return QIdentityProxyModel::dropMimeData(data, action, row, column, rowName(parent));
 }
 
 QVariant TRemotePaneColumns::headerData(int section, Qt::Orientation o, int role) const

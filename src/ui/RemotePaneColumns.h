@@ -21,6 +21,11 @@ public:
     QModelIndex mapToSource(const QModelIndex& proxyIndex) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Drops on any column of a row go to the row's name item.
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
     QVariant headerData(int section, Qt::Orientation o, int role = Qt::DisplayRole) const override;
     bool setHeaderData(int section, Qt::Orientation o, const QVariant& value, int role = Qt::EditRole) override;
 
@@ -29,6 +34,8 @@ public:
     void LinkSelections(QItemSelectionModel* view, QItemSelectionModel* source);
 
 private:
+    QModelIndex rowName(const QModelIndex& index) const;
+
     QStringList headers_;
     bool syncing_ = false;
 };

@@ -5,6 +5,7 @@
 
 #include "i18n/MainMessages.h"
 #include "session/SiteList.h"
+#include "sites/SiteLine.h"
 
 #include <QAbstractProxyModel>
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMimeData>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -400,4 +402,38 @@ TEST_F(MainWindowTest, LogLinesReachThePaneAndTheLogFileWhenEnabled)
     QFile f(dir.filePath("session.log"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().contains("< 331 Password required"));
+}
+
+TEST_F(MainWindowTest, DraggingASiteOntoAnyColumnOfAFolderRowMovesItThere)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkpath("work"));
+    writeOptions("");
+    TFTPServerObj site;
+    site.Name = "Mover";
+    site.Server = "ftp.example.org";
+    QFile top(dir.filePath("ftplist.TXT"));
+    ASSERT_TRUE(top.open(QIODevice::WriteOnly));
+    top.write(("DIR=work\n" + SiteLine(site) + "\n").toUtf8());
+    top.close();
+    start();
+    auto* view = find<QTreeView>("FTPView");
+    EXPECT_TRUE(view->dragEnabled());
+    EXPECT_EQ(view->defaultDropAction(), Qt::MoveAction);
+    QAbstractItemModel* m = view->model();
+    ASSERT_EQ(m->rowCount(), 2);
+    const int siteRow = m->index(0, 0).data().toString() == "Mover" ? 0 : 1;
+    const int folderRow = 1 - siteRow;
+
+    // The view drags every column of the row and drops on the cell under the
+    // mouse: the Date column of the folder's row counts as the folder.
+    std::unique_ptr<QMimeData> data(m->mimeData({m->index(siteRow, 0), m->index(siteRow, 3)}));
+    ASSERT_NE(data, nullptr);
+    EXPECT_TRUE(m->flags(m->index(folderRow, 2)) & Qt::ItemIsDropEnabled);
+    EXPECT_FALSE(m->flags(m->index(siteRow, 2)) & Qt::ItemIsDropEnabled);
+    ASSERT_TRUE(m->dropMimeData(data.get(), Qt::MoveAction, -1, -1, m->index(folderRow, 2)));
+    ASSERT_EQ(m->rowCount(), 1);
+    EXPECT_EQ(m->index(0, 0).data().toString(), "work");
+    QFile moved(dir.filePath("work/ftplist.TXT"));
+    ASSERT_TRUE(moved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(moved.readAll().contains("Name=Mover"));
 }
