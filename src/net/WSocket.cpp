@@ -76,6 +76,19 @@ void TCustomWSocket::ChangeState(TSocketState newState)
 
 // --- connect / listen / accept / dup ----------------------------------------
 
+// Resolves the protocol and the port once per assignment (Connect, Listen).
+void TCustomWSocket::ResolveProtoAndPort()
+{
+    if (!m_protoResolved) {
+        m_protoNum = ResolveProto(m_protoStr, &m_sockType);
+        m_protoResolved = true;
+    }
+    if (!m_portResolved) {
+        m_sinPort = htons(ResolvePort(m_portStr, m_protoStr));
+        m_portResolved = true;
+    }
+}
+
 void TCustomWSocket::Connect()
 {
     if (m_fd != -1 && m_state != wsClosed) {
@@ -95,14 +108,7 @@ void TCustomWSocket::Connect()
         return;
     }
     try {
-        if (!m_protoResolved) {
-            m_protoNum = ResolveProto(m_protoStr, &m_sockType);
-            m_protoResolved = true;
-        }
-        if (!m_portResolved) {
-            m_sinPort = htons(ResolvePort(m_portStr, m_protoStr));
-            m_portResolved = true;
-        }
+        ResolveProtoAndPort();
         if (!m_localPortResolved) {
             m_localPortNum = ResolvePort(m_localPortStr, m_protoStr);
             m_localPortResolved = true;
@@ -250,14 +256,7 @@ void TCustomWSocket::Listen()
         return;
     }
     try {
-        if (!m_protoResolved) {
-            m_protoNum = ResolveProto(m_protoStr, &m_sockType);
-            m_protoResolved = true;
-        }
-        if (!m_portResolved) {
-            m_sinPort = htons(ResolvePort(m_portStr, m_protoStr));
-            m_portResolved = true;
-        }
+        ResolveProtoAndPort();
         if (!m_addrResolved) {
             m_sinAddr = ResolveHost(m_addrStr);
             m_addrResolved = true;
