@@ -114,18 +114,8 @@ void TCustomSocksWSocket::Connect()
         RaiseException(QStringLiteral("tcp is the only protocol supported thru socks server"));
         return;
     }
-    if (m_fd != -1 && m_state != wsClosed) {
-        RaiseException(QStringLiteral("Connect: Socket already in use"));
+    if (!CheckConnectTarget())
         return;
-    }
-    if (!m_portAssigned) {
-        RaiseException(QStringLiteral("Connect: No Port Specified"));
-        return;
-    }
-    if (!m_addrAssigned) {
-        RaiseException(QStringLiteral("Connect: No IP Address Specified"));
-        return;
-    }
     quint32 serverAddr;
     quint16 serverPort;
     try {

@@ -89,20 +89,29 @@ void TCustomWSocket::ResolveProtoAndPort()
     }
 }
 
-void TCustomWSocket::Connect()
+// The checks every Connect makes first: a free socket, a port and an
+// address. Raises the matching error and returns false when one fails.
+bool TCustomWSocket::CheckConnectTarget()
 {
     if (m_fd != -1 && m_state != wsClosed) {
         RaiseException(QStringLiteral("Connect: Socket already in use"));
-        return;
+        return false;
     }
     if (!m_portAssigned) {
         RaiseException(QStringLiteral("Connect: No Port Specified"));
-        return;
+        return false;
     }
     if (!m_addrAssigned) {
         RaiseException(QStringLiteral("Connect: No IP Address Specified"));
-        return;
+        return false;
     }
+    return true;
+}
+
+void TCustomWSocket::Connect()
+{
+    if (!CheckConnectTarget())
+        return;
     if (!m_protoAssigned) {
         RaiseException(QStringLiteral("Connect: No Protocol Specified"));
         return;

@@ -274,6 +274,7 @@ protected:
     void ApplyLinger();
 
     // Resolving helpers (raise ESocketException on failure).
+    bool CheckConnectTarget();
     void ResolveProtoAndPort();
     static int ResolveProto(const QString& proto, int* sockType);
     static quint16 ResolvePort(const QString& port, const QString& proto);
