@@ -68,6 +68,7 @@ void TCustomFtpCli::StartComposite(const char* name)
     if (m_connected && (def->steps & stepBit(stepOpen)))
         throw FtpException(QStringLiteral("FTP component already connected"));
     ReadyCheck();
+    CheckStepTexts(def->steps);
     m_lastResponseSave = m_lastResponse;
     m_statusCodeSave = -1;
     m_requestType = def->request;

@@ -168,6 +168,7 @@ void TCustomFtpCli::SendCommand(const QString& cmd)
     QString c = cmd;
     if (OnCommand)
         OnCommand(this, c);
+    CheckCommandText(c);
     Display("> " + c);
     if (m_control->State() == wsConnected)
         m_control->SendStr(ftpcodec::encode(c, m_latin1) + "\r\n");
@@ -184,6 +185,11 @@ void TCustomFtpCli::FreeStream()
     if (m_stream) {
         m_stream->close();
         m_stream.reset();
+    }
+    // A file created for a download the server never accepted goes again.
+    if (!m_unacceptedPath.isEmpty()) {
+        QFile::remove(m_unacceptedPath);
+        m_unacceptedPath.clear();
     }
 }
 
@@ -247,6 +253,7 @@ void TCustomFtpCli::Open()
         m_requestType = ftpRqOpen;
     m_requestDoneFlag = false;
     m_replyCount = 0;
+    m_multiLineCode = 0;
     m_error = 0;
     m_dnsResult.clear();
     m_currentStep = stepOpen;
@@ -395,6 +402,8 @@ bool TFtpClient::WaitUntilReady()
             m_statusCode = 426;
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents, 50);
+        // The overload with a time limit drops WaitForMoreEvents and would
+        // spin; this one sleeps until an event (at the latest the tick).
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
     }
 }

@@ -30,6 +30,7 @@ using TFtpSessionEvent = std::function<void(TCustomFtpCli* Sender, quint16 Error
 using TFtpRequestDone = std::function<void(TCustomFtpCli* Sender, TFtpRequest RqType, quint16 Error)>;
 using TFtpProgress = std::function<void(TCustomFtpCli* Sender, int Count, bool& Abort)>;
 using TFtpReadyToTransmit = std::function<void(TCustomFtpCli* Sender, bool& bCancel)>;
+using TFtpDataSink = std::function<bool(TCustomFtpCli* Sender, const char* Data, int Len)>;
 using TFtpBgException = std::function<void(TCustomFtpCli* Sender, const std::exception& E, bool& CanClose)>;
 
 class TCustomFtpCli : public QObject {
@@ -97,6 +98,10 @@ public:
     // Names go out in Latin-1 once the server has sent Latin-1 text.
     bool Latin1Mode() const { return m_latin1; }
     void SetLatin1Mode(bool v) { m_latin1 = v; }
+    // Bytes a listing (LIST, NLST) may reach before it is stopped as failed;
+    // 0 means no limit. An endless listing would otherwise fill the disk.
+    qint64 ListingLimit() const { return m_listingLimit; }
+    void SetListingLimit(qint64 v) { m_listingLimit = v < 0 ? 0 : v; }
     TWSocket* ControlSocket() const { return m_control; }
     TWSocket* DataSocket() const { return m_data; }
 
@@ -165,6 +170,10 @@ public:
     TFtpProgress OnProgress;
     TFtpReadyToTransmit OnReadyToTransmit;
     TFtpBgException OnBgException;
+    // When assigned, downloaded bytes (RETR, LIST, NLST) are handed here
+    // instead of being written to LocalFileName, which may then be empty.
+    // Returning false stops the transfer as a local write error.
+    TFtpDataSink OnDownloadData;
 
     // Size of one receive and one sent block on the data connection.
     static constexpr int kRecvBlock = 256 * 1024;
@@ -201,12 +210,15 @@ protected:
     void NextReply();            // standard evaluation of a final reply line
     void InterpretReply();       // size and directory results
     static int ParseStatus(const QString& line);
-    static bool IsFinalLine(const QString& line);
+    bool EndsReply(const QString& line);  // tracks multi-line replies
 
     // FtpCommands.cpp
     static const std::vector<CommandDef>& CommandTable();
     static const CommandDef* FindCommand(TFtpStep step);
     void StartStep(TFtpStep step);
+    // Raises FtpException for a command text holding CR, LF or NUL: such a
+    // name would smuggle further commands onto the control connection.
+    static void CheckCommandText(const QString& cmd);
     void ExecCommand(TFtpRequest rq, const QString& cmd, std::vector<int> codes, Handler done = nullptr);
     void RunSingle(TFtpStep step);
     QString UserCommand() const;
@@ -215,6 +227,7 @@ protected:
     // FtpChain.cpp
     static const std::vector<CompositeDef>& CompositeTable();
     void StartComposite(const char* name);
+    void CheckStepTexts(TFtpStepSet steps) const;
     void NextStep();
 
     // FtpData.cpp
@@ -224,6 +237,10 @@ protected:
     void ConnectPassive(bool upload);
     QString ParsePassivePort() const;
     bool OpenLocalFile(bool download);
+    bool OpenDownloadTarget();
+    void AcceptDownload();
+    qint64 ExpectedDownloadSize() const;
+    bool LimitDownloadBlock(int n);
     void DownloadReply1();
     void DownloadReply2();
     void DownloadConnected(quint16 error);
@@ -247,6 +264,7 @@ protected:
     void CloseData();
 
     // --- fields ----------------------------------------------------------
+    qint64 m_listingLimit = 0;
     qint64 m_sizeProgress = 0;
     qint64 m_lastProgress = 0;
     int m_stepProgress = 1;
@@ -276,6 +294,7 @@ protected:
     bool m_requestDoneFlag = false;
     char m_replyBuf[kReplyBufSize];
     int m_replyCount = 0;
+    int m_multiLineCode = 0;     // code of the multi-line reply being read
     QString m_lastResponse, m_lastResponseSave, m_pasvResponse, m_errorMessage;
     int m_statusCodeSave = 0;
     int m_dataError = 0;
@@ -297,6 +316,11 @@ protected:
     bool m_transferActive = false;
     bool m_uploadStarted = false;
     bool m_localIoError = false;  // the local file failed during a transfer
+    bool m_downloadAccepted = false;  // 1xx or data seen: the local file may be cut
+    bool m_downloadRefused = false;   // the download is being stopped; data is dropped
+    bool m_overflow = false;          // more bytes than SIZE announced
+    bool m_listingTooLong = false;    // the listing passed ListingLimit
+    QString m_unacceptedPath;         // created for a download not yet accepted
     bool m_latin1 = false;
     bool m_inEvent = false;
 };

@@ -89,8 +89,36 @@ void TCustomFtpCli::StartStep(TFtpStep step)
 
 void TCustomFtpCli::RunSingle(TFtpStep step) { StartStep(step); }
 
+void TCustomFtpCli::CheckCommandText(const QString& cmd)
+{
+    for (const QChar c : cmd) {
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n') && c != QChar(0))
+            continue;
+        QString shown = cmd.startsWith(QLatin1String("PASS "), Qt::CaseInsensitive) ? QStringLiteral("PASS ****") : cmd;
+        shown.replace(QLatin1Char('\r'), QLatin1String("\\r")).replace(QLatin1Char('\n'), QLatin1String("\\n"))
+            .replace(QChar(0), QLatin1String("\\0"));
+        throw FtpException("Command refused, it contains a line break or NUL character: " + shown);
+    }
+}
+
+// Every command a composite will send is checked before the first goes out:
+// a name with a line break refuses the whole request with nothing sent.
+void TCustomFtpCli::CheckStepTexts(TFtpStepSet steps) const
+{
+    for (const CommandDef& row : CommandTable()) {
+        if (!(steps & stepBit(row.step)))
+            continue;
+        if (row.text)
+            CheckCommandText(row.text(*this));
+        else if (row.step == stepRetr || row.step == stepStor || row.step == stepAppe || row.step == stepList
+                 || row.step == stepNlst)
+            CheckCommandText(m_hostFileName);
+    }
+}
+
 void TCustomFtpCli::ExecCommand(TFtpRequest rq, const QString& cmd, std::vector<int> codes, Handler done)
 {
+    CheckCommandText(cmd);
     const QString verb = cmd.section(' ', 0, 0).toUpper();
     if (verb != "ABOR" && verb != "STAT" && verb != "QUIT") {
         ReadyCheck();
@@ -116,6 +144,21 @@ void TCustomFtpCli::DoRest()
     if (!uploadRestart && !(m_options & ftpNoAutoResumeAt)) {
         const QFileInfo info(m_localFileName);
         m_resumeAt = info.exists() ? qint32(qMin<qint64>(info.size(), INT32_MAX)) : -1;
+    }
+    const bool sizeKnown = m_sizeResult >= 0 && m_sizeFile == m_hostFileName && !m_hostFileName.isEmpty() && Binary();
+    if (!uploadRestart && sizeKnown && m_resumeAt > m_sizeResult) {
+        // A local file longer than the remote one is no partial download of it:
+        // refuse before REST, so the server holds no stray restart offset.
+        m_lastResponse = QStringLiteral("426 Nothing to resume: the local file (%1 bytes) is longer than the "
+                                        "remote file (%2 bytes)").arg(m_resumeAt).arg(m_sizeResult);
+        m_statusCode = 426;
+        m_error = 426;
+        SetErrorMessage(m_lastResponse);
+        Display("! " + m_lastResponse);
+        m_nextStepSet = false;
+        m_requestDoneFlag = false;
+        RequestDone(426);
+        return;
     }
     if (m_resumeAt < 1) {
         // Nothing to restart from: the step ends at once without a command.

@@ -4,7 +4,9 @@
 
 #include <QMetaObject>
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <unistd.h>
 #include <sys/socket.h>
 
 namespace {
@@ -114,18 +116,65 @@ bool TCustomFtpCli::OpenLocalFile(bool download)
     if (!download)
         ok = m_stream->open(QIODevice::ReadOnly | QIODevice::Unbuffered)
              && (m_resumeAt <= 0 || m_stream->seek(m_resumeAt));
-    else if (m_resumeAt > 0)
-        ok = m_stream->open(QIODevice::ReadWrite | QIODevice::Unbuffered) && m_stream->seek(m_resumeAt);
     else
-        ok = m_stream->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+        ok = OpenDownloadTarget();
     if (!ok)
         m_stream.reset();
     return ok;
 }
 
+// A download opens its file without cutting it: what was there stays intact
+// until the server has accepted the transfer (AcceptDownload). A file that
+// did not exist before is removed again when the server refuses.
+bool TCustomFtpCli::OpenDownloadTarget()
+{
+    const QByteArray path = QFile::encodeName(m_localFileName);
+    const bool existed = ::access(path.constData(), F_OK) == 0;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    if (!m_stream->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    m_downloadAccepted = false;
+    m_downloadRefused = false;
+    m_unacceptedPath = existed ? QString() : m_localFileName;
+    return true;
+}
+
+// The server has accepted the download (a 1xx reply, or data arriving first):
+// the local file is now cut to the resume offset (0 for a new download).
+void TCustomFtpCli::AcceptDownload()
+{
+    if (m_downloadAccepted)
+        return;
+    m_downloadAccepted = true;
+    m_unacceptedPath.clear();
+    if (!m_stream)
+        return;
+    const qint64 at = qMax<qint64>(0, m_resumeAt);
+    if (!m_stream->resize(at) || !m_stream->seek(at)) {
+        Display(QStringLiteral("! Error writing local file"));
+        m_localIoError = true;
+        m_downloadRefused = true;
+        m_data->ShutDown(2);
+    }
+}
+
+// The size the downloaded file must have: SIZE's answer for this very file in
+// binary type, or -1 when unknown.
+qint64 TCustomFtpCli::ExpectedDownloadSize() const
+{
+    const bool known = m_currentStep == stepRetr && Binary() && m_sizeResult >= 0 && m_sizeFile == m_hostFileName
+                       && !m_hostFileName.isEmpty();
+    return known ? m_sizeResult : -1;
+}
+
 void TCustomFtpCli::DataConnectFailed(int error)
 {
-    m_lastResponse = "Unable to establish data connection, error #" + QString::number(error);
+    m_lastResponse = "Unable to establish data connection, error #" + QString::number(error) + " ("
+                     + WSocketErrorDesc(error) + ")";
     m_statusCode = 550;
     SetErrorMessage(m_lastResponse);
     CloseData();
@@ -178,23 +227,30 @@ void TCustomFtpCli::StartDownload(TFtpStep step)
     const QString verb = verbOf(step);
     if (!m_connected)
         throw FtpException(verb + ": not connected");
-    if (m_localFileName.isEmpty() && !m_displayFileFlag)
+    const bool toFile = !m_displayFileFlag && !OnDownloadData;
+    if (m_localFileName.isEmpty() && toFile)
         throw FtpException(QStringLiteral("LocalFileName empty"));
+    const QString dataCommand = step == stepList && m_listAll ? verb + " -aL" : verb;
+    CheckCommandText(m_hostFileName.isEmpty() ? dataCommand : dataCommand + " " + m_hostFileName);
     if (m_passive)
         ParsePassivePort();  // a bad reply raises here, before anything is touched
     if (!m_highLevelFlag)
         m_requestType = step == stepRetr ? ftpRqGet : step == stepList ? ftpRqDir : ftpRqLs;
-    m_dataCommand = step == stepList && m_listAll ? verb + " -aL" : verb;
+    m_dataCommand = dataCommand;
     m_currentStep = step;
     m_finalReplySeen = false;
     m_downloadClosed = false;
     m_requestDoneFlag = false;
     m_localIoError = false;
+    m_downloadAccepted = false;
+    m_downloadRefused = false;
+    m_overflow = false;
+    m_listingTooLong = false;
     m_byteCount = 0;
     m_dataError = 0;
     m_startTime = m_clock.elapsed();
     m_data->OnSessionAvailable = [this](TCustomWSocket*, quint16 e) { Guarded([&] { DownloadAccept(e); }); };
-    if (!m_displayFileFlag && !OpenLocalFile(true)) {
+    if (toFile && !OpenLocalFile(true)) {
         m_lastResponse = "Unable to open local file " + m_localFileName;
         m_statusCode = 550;
         SetErrorMessage(m_lastResponse);
@@ -218,6 +274,7 @@ void TCustomFtpCli::DownloadReply1()
     Display("< " + m_lastResponse);
     if (m_statusCode == 150 || m_statusCode == 125) {
         m_next = &TCustomFtpCli::DownloadReply2;
+        AcceptDownload();
         return;
     }
     SetErrorMessage(m_lastResponse);
@@ -233,7 +290,9 @@ void TCustomFtpCli::DownloadReply1()
 void TCustomFtpCli::DownloadReply2()
 {
     Display("< " + m_lastResponse);
-    if (m_statusCode == 125 || m_statusCode == 226 || m_statusCode == 250) {
+    // A transfer this side stopped is judged by why it was stopped, whatever
+    // the server's final word on the cut data connection.
+    if (m_statusCode == 125 || m_statusCode == 226 || m_statusCode == 250 || m_downloadRefused) {
         m_finalReplySeen = true;
         CheckDownloadEnd();
         return;
@@ -283,32 +342,63 @@ void TCustomFtpCli::DownloadData(quint16)
     if (ProgressCheck())
         return;
     const int n = m_data->Receive(m_ioBuf.data(), kRecvBlock);
-    if (n > 0) {
-        m_byteCount += n;
-        if (m_displayFileFlag) {
-            // One display per line; a line cut by a block boundary comes in two pieces.
-            const QByteArray block(m_ioBuf.data(), n);
-            for (const QByteArray& piece : block.split('\n')) {
-                QByteArray line = piece;
-                while (line.endsWith('\r'))
-                    line.chop(1);
-                if (line.isEmpty() || !OnDisplayFile)
-                    continue;
-                QString text = QString::fromUtf8(line);
-                OnDisplayFile(this, text);
-            }
-        } else if (m_stream && m_stream->write(m_ioBuf.data(), n) != n) {
-            Display(QStringLiteral("! Error writing local file"));
-            m_localIoError = true;
-            m_data->ShutDown(2);
-        }
-    } else if (n < 0) {
+    if (n < 0) {
         const int err = m_data->LastError();
         if (m_data->State() == wsConnected && err != wsock::WSAEWOULDBLOCK) {
             Display("! Data: Receive error " + QString::number(err));
             m_data->ShutDown(2);
         }
+        return;
     }
+    // Once the transfer is being stopped, whatever still arrives is dropped.
+    if (n == 0 || m_downloadRefused || !LimitDownloadBlock(n))
+        return;
+    AcceptDownload();
+    if (m_downloadRefused)
+        return;
+    m_byteCount += n;
+    if (m_displayFileFlag) {
+        // One display per line; a line cut by a block boundary comes in two pieces.
+        const QByteArray block(m_ioBuf.data(), n);
+        for (const QByteArray& piece : block.split('\n')) {
+            QByteArray line = piece;
+            while (line.endsWith('\r'))
+                line.chop(1);
+            if (line.isEmpty() || !OnDisplayFile)
+                continue;
+            QString text = QString::fromUtf8(line);
+            OnDisplayFile(this, text);
+        }
+        return;
+    }
+    const bool written = OnDownloadData ? OnDownloadData(this, m_ioBuf.data(), n)
+                                        : !m_stream || m_stream->write(m_ioBuf.data(), n) == n;
+    if (!written) {
+        Display(QStringLiteral("! Error writing local file"));
+        m_localIoError = true;
+        m_downloadRefused = true;
+        m_data->ShutDown(2);
+    }
+}
+
+// False when a block would take the download past what it may hold: more
+// than SIZE announced (a server that ignored REST sends the whole file again),
+// or a listing past the listing limit. The transfer is then stopped.
+bool TCustomFtpCli::LimitDownloadBlock(int n)
+{
+    const qint64 after = qint64(m_resumeAt) + m_byteCount + n;
+    const qint64 expected = ExpectedDownloadSize();
+    const bool listing = m_currentStep == stepList || m_currentStep == stepNlst;
+    if (expected >= 0 && after > expected)
+        m_overflow = true;
+    else if (listing && m_listingLimit > 0 && m_byteCount + n > m_listingLimit)
+        m_listingTooLong = true;
+    else
+        return true;
+    m_byteCount += n;
+    m_downloadRefused = true;
+    m_data->ShutDown(2);
+    return false;
 }
 
 void TCustomFtpCli::DownloadClosed(quint16 error)
@@ -325,20 +415,35 @@ void TCustomFtpCli::CheckDownloadEnd()
         return;
     TransferStats();
     const qint64 received = qint64(m_resumeAt) + m_byteCount;
+    const qint64 resumedAt = qMax<qint64>(0, m_resumeAt);
+    const qint64 expected = ExpectedDownloadSize();
     m_resumeAt = 0;
     m_transferActive = false;
     m_error = m_dataError;
-    if (m_error != 0) {
+    if (m_overflow) {
+        // The bytes are not the file: leave the local file as it was before.
+        if (!m_displayFileFlag && !OnDownloadData)
+            QFile::resize(m_localFileName, resumedAt);
+        m_error = 426;
+        SetErrorMessage(resumedAt > 0 ? QStringLiteral("426 Resume failed: the server sent more than the file's "
+                                                       "%1 bytes (it may have ignored REST %2); the local file "
+                                                       "is left as it was").arg(expected).arg(resumedAt)
+                                      : QStringLiteral("426 The server sent more than the file's %1 bytes")
+                                            .arg(expected));
+    } else if (m_listingTooLong) {
+        m_error = 426;
+        SetErrorMessage(QStringLiteral("426 Listing stopped: it is larger than the limit of %1 bytes")
+                            .arg(m_listingLimit));
+    } else if (m_error != 0) {
         SetErrorMessage("426 Data connection closed with error #" + QString::number(m_error) + " ("
                         + WSocketErrorDesc(m_error) + ")");
     } else if (m_localIoError) {
         m_error = 426;
         SetErrorMessage(QStringLiteral("426 Error writing local file"));
-    } else if (m_currentStep == stepRetr && Binary() && m_sizeResult >= 0 && m_sizeFile == m_hostFileName
-               && !m_hostFileName.isEmpty() && received < m_sizeResult) {
+    } else if (expected >= 0 && received < expected) {
         // The server's size says the file is longer than what arrived.
         m_error = 426;
-        SetErrorMessage(QStringLiteral("426 Transfer incomplete: %1 of %2 bytes received").arg(received).arg(m_sizeResult));
+        SetErrorMessage(QStringLiteral("426 Transfer incomplete: %1 of %2 bytes received").arg(received).arg(expected));
     }
     RequestDone(m_error);
 }
@@ -355,6 +460,7 @@ void TCustomFtpCli::StartUpload(TFtpStep step)
         throw FtpException(verb + ": not connected");
     if (m_localFileName.isEmpty())
         throw FtpException(QStringLiteral("LocalFileName empty"));
+    CheckCommandText(verb + " " + m_hostFileName);
     if (m_passive)
         ParsePassivePort();
     m_appendFlag = step == stepAppe;

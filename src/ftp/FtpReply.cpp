@@ -19,16 +19,41 @@ int TCustomFtpCli::ParseStatus(const QString& line)
     return neg ? -value : value;
 }
 
-// A line that judges a reply: it starts with a digit and its number is not
-// followed by '-' (which marks the lines of a multi-line reply).
-bool TCustomFtpCli::IsFinalLine(const QString& line)
+namespace {
+// The code of a reply line: its first three characters when they are digits
+// and the fourth is a blank, '-' or the line's end; 0 otherwise.
+int replyCode(const QString& line, QChar* mark)
 {
-    if (line.isEmpty() || !line[0].isDigit())
+    if (line.size() < 3 || !line[0].isDigit() || !line[1].isDigit() || !line[2].isDigit())
+        return 0;
+    const QChar next = line.size() > 3 ? line[3] : QChar(' ');
+    if (next != ' ' && next != '-')
+        return 0;
+    *mark = next;
+    return line.left(3).toInt();
+}
+} // namespace
+
+// A reply is one line "ddd text", or several lines from "ddd-text" up to the
+// line that starts with the same code and a blank; the lines in between are
+// free text, even when they start with digits ("2024 maintenance ...").
+bool TCustomFtpCli::EndsReply(const QString& line)
+{
+    QChar mark;
+    const int code = replyCode(line, &mark);
+    if (m_multiLineCode != 0) {
+        if (code != m_multiLineCode || mark != ' ')
+            return false;
+        m_multiLineCode = 0;
+        return true;
+    }
+    if (code == 0)
         return false;
-    int i = 0;
-    while (i < line.size() && line[i].isDigit())
-        ++i;
-    return !(i < line.size() && line[i] == '-');
+    if (mark == '-') {
+        m_multiLineCode = code;
+        return false;
+    }
+    return true;
 }
 
 void TCustomFtpCli::ControlDataAvailable(quint16)
@@ -85,9 +110,10 @@ void TCustomFtpCli::ControlDataAvailable(quint16)
 void TCustomFtpCli::HandleReplyLine()
 {
     const QString& line = m_lastResponse;
+    const bool final = EndsReply(line);
     if (m_state == ftpStWaitingBanner) {
         Display("< " + line);
-        if (!IsFinalLine(line))
+        if (!final)
             return;
         m_statusCode = ParseStatus(line);
         if (m_statusCode != 220) {
@@ -103,7 +129,7 @@ void TCustomFtpCli::HandleReplyLine()
         return;
     }
     if (m_state == ftpStWaitingResponse) {
-        if (!IsFinalLine(line))
+        if (!final)
             return;
         m_statusCode = ParseStatus(line);
         if (!m_next)
@@ -117,8 +143,6 @@ void TCustomFtpCli::HandleReplyLine()
 void TCustomFtpCli::NextReply()
 {
     Display("< " + m_lastResponse);
-    if (!IsFinalLine(m_lastResponse))
-        return;
     if (!m_okResponses.empty()) {
         const bool ok = std::find(m_okResponses.begin(), m_okResponses.end(), m_statusCode) != m_okResponses.end();
         m_error = ok ? 0 : m_statusCode;

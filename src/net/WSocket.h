@@ -93,7 +93,8 @@ constexpr int WSANO_DATA = 11004;
 } // namespace wsock
 
 // Description of a WinSock-numbered error ("Connection refused" for 10061,
-// "Not a WinSock error" for unknown codes).
+// "SOCKS authentication failed" for the SOCKS failure 20015, "Not a WinSock
+// error" for unknown codes).
 QString WSocketErrorDesc(int code);
 
 // Maps a POSIX errno value onto the WinSock number (ECONNREFUSED -> 10061).

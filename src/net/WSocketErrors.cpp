@@ -66,6 +66,22 @@ constexpr ErrorText kErrorTexts[] = {
     {11002, "Non-authoritative host not found"},
     {11003, "Non-recoverable error"},
     {11004, "No Data"},
+    // Failures of a SOCKS negotiation, in words a user can act on.
+    {20001, "SOCKS server sent an unexpected reply"},
+    {20002, "SOCKS version error in the server's reply"},
+    {20003, "SOCKS server accepts none of the offered authentication methods"},
+    {20004, "SOCKS server failure"},
+    {20005, "SOCKS server's rules do not allow the connection"},
+    {20006, "Network unreachable from the SOCKS server"},
+    {20007, "Host unreachable from the SOCKS server"},
+    {20008, "Connection refused (reported by the SOCKS server)"},
+    {20009, "SOCKS server reports: time to live expired"},
+    {20010, "Command not supported by the SOCKS server"},
+    {20011, "Address type not supported by the SOCKS server"},
+    {20012, "SOCKS server sent an unassigned error code"},
+    {20013, "SOCKS negotiation internal error"},
+    {20015, "SOCKS authentication failed"},
+    {20016, "SOCKS request rejected or failed"},
 };
 
 struct ErrnoMap {
