@@ -221,15 +221,19 @@ void TCustomFtpCli::RequestDone(int error)
     m_fctSet = 0;
     m_nextStepSet = false;
     // Delivered from the event loop, so a handler may start the next request.
-    QMetaObject::invokeMethod(this, [this, error] { DeliverRequestDone(error); }, Qt::QueuedConnection);
+    // The code is taken now: by the time the event runs, a synchronous caller
+    // may already have started the next request.
+    const TFtpRequest request = m_requestType;
+    QMetaObject::invokeMethod(this, [this, request, error] { DeliverRequestDone(request, error); },
+                              Qt::QueuedConnection);
 }
 
-void TCustomFtpCli::DeliverRequestDone(int error)
+void TCustomFtpCli::DeliverRequestDone(TFtpRequest request, int error)
 {
     if (!OnRequestDone)
         return;
     try {
-        OnRequestDone(this, m_requestType, quint16(error));
+        OnRequestDone(this, request, quint16(error));
     } catch (const std::exception& e) {
         bool canClose = true;
         if (OnBgException)
@@ -249,8 +253,10 @@ void TCustomFtpCli::Open()
     ReadyCheck();
     if (m_connected)
         throw FtpException(QStringLiteral("FTP component already connected"));
-    if (!m_highLevelFlag)
+    if (!m_highLevelFlag) {
         m_requestType = ftpRqOpen;
+        m_errorMessage.clear();
+    }
     m_requestDoneFlag = false;
     m_replyCount = 0;
     m_multiLineCode = 0;

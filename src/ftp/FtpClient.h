@@ -194,7 +194,7 @@ protected:
     void ReadyCheck();
     void SetErrorMessage(const QString& msg) { if (m_errorMessage.isEmpty()) m_errorMessage = msg; }
     void RequestDone(int error);
-    void DeliverRequestDone(int error);
+    void DeliverRequestDone(TFtpRequest request, int error);
     void ControlDnsLookupDone(quint16 error);
     void ControlSessionConnected(quint16 error);
     void ControlSessionClosed(quint16 error);

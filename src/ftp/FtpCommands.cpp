@@ -125,8 +125,10 @@ void TCustomFtpCli::ExecCommand(TFtpRequest rq, const QString& cmd, std::vector<
         if (!m_connected)
             throw FtpException(QStringLiteral("FTP component not connected"));
     }
-    if (!m_highLevelFlag)
+    if (!m_highLevelFlag) {
         m_requestType = rq;
+        m_errorMessage.clear();  // ErrorMessage belongs to the request that runs
+    }
     m_okResponses = std::move(codes);
     m_requestDoneFlag = false;
     m_next = &TCustomFtpCli::NextReply;
@@ -162,8 +164,10 @@ void TCustomFtpCli::DoRest()
     }
     if (m_resumeAt < 1) {
         // Nothing to restart from: the step ends at once without a command.
-        if (!m_highLevelFlag)
+        if (!m_highLevelFlag) {
             m_requestType = ftpRqRest;
+            m_errorMessage.clear();
+        }
         m_requestDoneFlag = false;
         m_error = 0;
         RequestDone(0);

@@ -234,8 +234,10 @@ void TCustomFtpCli::StartDownload(TFtpStep step)
     CheckCommandText(m_hostFileName.isEmpty() ? dataCommand : dataCommand + " " + m_hostFileName);
     if (m_passive)
         ParsePassivePort();  // a bad reply raises here, before anything is touched
-    if (!m_highLevelFlag)
+    if (!m_highLevelFlag) {
         m_requestType = step == stepRetr ? ftpRqGet : step == stepList ? ftpRqDir : ftpRqLs;
+        m_errorMessage.clear();
+    }
     m_dataCommand = dataCommand;
     m_currentStep = step;
     m_finalReplySeen = false;
@@ -465,6 +467,8 @@ void TCustomFtpCli::StartUpload(TFtpStep step)
         ParsePassivePort();
     m_appendFlag = step == stepAppe;
     m_requestType = m_appendFlag ? ftpRqAppend : ftpRqPut;
+    if (!m_highLevelFlag)
+        m_errorMessage.clear();
     m_currentStep = step;
     m_finalReplySeen = false;
     m_uploadClosed = false;
