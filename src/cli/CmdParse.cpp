@@ -1,6 +1,7 @@
 // varnoth-cli parse: reads raw LIST output and prints the parsed entries, one
 // per line, so listings can be checked and scripted without a session.
 #include "CliCommand.h"
+#include "CliText.h"
 
 #include "listing/ListingDate.h"
 #include "listing/ListingParser.h"
@@ -112,7 +113,7 @@ QString readOptions(const QStringList& args, Options& o, bool& helpShown)
     if (!p.parse(args))
         return p.errorText();
     if (p.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << p.helpText();
+        QTextStream(stdout) << commandHelpText(p, QStringLiteral("parse"), QStringLiteral("FILE"));
         helpShown = true;
         return QString();
     }

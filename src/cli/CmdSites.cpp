@@ -1,5 +1,6 @@
 // varnoth-cli sites: prints the saved sites of the program directory.
 #include "CliCommand.h"
+#include "CliText.h"
 
 #include "settings/Globals.h"
 #include "sites/SiteListFile.h"
@@ -40,7 +41,7 @@ int runSites(const QStringList& args)
         return 2;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        out << parser.helpText();
+        out << commandHelpText(parser, QStringLiteral("sites"), QString());
         return 0;
     }
     if (!parser.positionalArguments().isEmpty()) {

@@ -1,23 +1,85 @@
 // varnoth-cli ls, get and put: one session per run, driven through the
 // synchronous forms of the FTP client.
 #include "CliCommand.h"
+#include "CliText.h"
 #include "ConnectionSpec.h"
 #include "Progress.h"
 
 #include "ftp/FtpClient.h"
+#include "settings/Globals.h"
+#include "settings/Options.h"
+#include "sites/SiteListFile.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <cstdio>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
 enum { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
-void printErr(const QString& s) { fprintf(stderr, "%s\n", s.toLocal8Bit().constData()); }
+// Asks for a password on the terminal without echo.
+std::optional<QString> askPassword(const QString& who)
+{
+    fprintf(stderr, "Password for %s: ", printableText(who).toLocal8Bit().constData());
+    fflush(stderr);
+    termios old{};
+    const bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
+    if (tty) {
+        termios quiet = old;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    char buf[1024];
+    const char* line = fgets(buf, sizeof buf, stdin);
+    if (tty)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    fprintf(stderr, "\n");
+    if (!line)
+        return std::nullopt;
+    QString text = QString::fromLocal8Bit(line);
+    while (text.endsWith('\n') || text.endsWith('\r'))
+        text.chop(1);
+    return text;
+}
+
+// Reads the netrc file: the one named on the command line (which must be
+// readable), else ~/.netrc when there is one. A file others may read is
+// ignored with a warning, as its passwords are no secret.
+bool readNetrc(const QCommandLineParser& p, QByteArray* text, QString* error)
+{
+    const bool named = p.isSet("netrc-file");
+    const QString path = named ? p.value("netrc-file") : QDir::homePath() + "/.netrc";
+    QFile f(path);
+    if (!named && !f.exists())
+        return true;
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (!named)
+            return true;
+        *error = "cannot read the netrc file " + path + ": " + f.errorString();
+        return false;
+    }
+    if (f.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther)) {
+        printErr("varnoth-cli: ignoring " + path + ": others may read it (chmod 600 " + path + ")");
+        return true;
+    }
+    *text = f.readAll();
+    return true;
+}
+
+const char kLoginHelp[] =
+    "\nThe password, when neither the URL nor --password (nor a saved site) gives one:\n"
+    "  1. the environment variable VARNOTH_PASSWORD;\n"
+    "  2. the netrc file (~/.netrc or --netrc-file FILE; it must not be readable by\n"
+    "     others): \"machine HOST login USER password PASS\" entries and a \"default\"\n"
+    "     entry for every other host. Without a user, the entry's login is used;\n"
+    "  3. a prompt without echo when standard input is a terminal.\n"
+    "Without a user and without a netrc login the login is anonymous.\n"
+    "Server text on stderr shows control characters as ^X or \\xNN.\n";
 
 // One run: parse, connect, do the command's work, quit.
 class TransferRun {
@@ -33,13 +95,13 @@ public:
     // Parses the arguments; returns -1 to go on, otherwise the exit status.
     int parse(const QStringList& args, int positional, const QString& syntax)
     {
-        m_parser.addPositionalArgument("args", syntax);
         if (!m_parser.parse(args)) {
             printErr("varnoth-cli " + m_name + ": " + m_parser.errorText());
             return kExitUsage;
         }
         if (m_parser.isSet("help")) {
-            fputs(m_parser.helpText().toLocal8Bit().constData(), stdout);
+            fputs(commandHelpText(m_parser, m_name, syntax).toLocal8Bit().constData(), stdout);
+            fputs(kLoginHelp, stdout);
             return kExitOk;
         }
         const QStringList pos = m_parser.positionalArguments();
@@ -47,20 +109,32 @@ public:
         const int least = positional - (m_name == "ls" && m_parser.isSet("site") ? 1 : 0);
         const int most = positional + (m_name == "get" ? 1 : 0);
         if (pos.size() < least || pos.size() > most) {
-            printErr("Usage: varnoth-cli " + m_name + " [OPTIONS] " + syntax);
+            printErr("Usage: varnoth-cli " + m_name + " [options] " + syntax);
             return kExitUsage;
         }
         return -1;
     }
 
+    // Reads the settings and the login at the edge (program directory,
+    // options file, saved site, environment, netrc, terminal), then resolves
+    // the connection from them.
     bool resolve(const QString& url)
     {
         QString error;
-        if (!m_spec.resolve(url, m_parser, &error)) {
+        std::optional<TFTPServerObj> site;
+        const bool ok = loadSettings(&error) && findSite(&site, &error)
+                        && m_spec.resolve(url, m_parser, m_options, site, &error) && readNetrc(m_parser, &m_netrc, &error);
+        if (!ok) {
             printErr("varnoth-cli " + m_name + ": " + error);
             return false;
         }
-        m_spec.promptForPassword();
+        PasswordSources sources;
+        if (qEnvironmentVariableIsSet("VARNOTH_PASSWORD"))
+            sources.environment = qEnvironmentVariable("VARNOTH_PASSWORD");
+        sources.netrc = m_netrc;
+        if (isatty(STDIN_FILENO))
+            sources.ask = askPassword;
+        m_spec.completeLogin(sources);
         m_spec.configure(m_ftp);
         if (m_spec.verbose) {
             m_ftp.OnDisplay = [](TCustomFtpCli*, QString& msg) {
@@ -95,8 +169,8 @@ public:
     {
         if (!step([this] { m_ftp.Connect(); }))
             return false;
-        if (!m_spec.initialDir.isEmpty()) {
-            m_ftp.SetHostDirName(m_spec.initialDir);
+        if (!m_spec.config.Target.InitialDir.isEmpty()) {
+            m_ftp.SetHostDirName(m_spec.config.Target.InitialDir);
             if (!step([this] { m_ftp.Cwd(); }))
                 return false;
         }
@@ -126,11 +200,50 @@ public:
     }
 
 private:
+    // The options record: options.ftp of the program directory when one is
+    // named (--program-dir, VARNOTH_PROGRAM_DIR) or a saved site is used,
+    // else the defaults with the command line's own time-out.
+    bool loadSettings(QString* error)
+    {
+        const bool dirGiven = m_parser.isSet("program-dir");
+        if (!dirGiven && !m_parser.isSet("site") && !qEnvironmentVariableIsSet("VARNOTH_PROGRAM_DIR")) {
+            m_options.TimeOut = 30;
+            return true;
+        }
+        if (dirGiven) {
+            const QFileInfo dir(m_parser.value("program-dir"));
+            if (!dir.isDir()) {
+                *error = "no such directory: " + m_parser.value("program-dir");
+                return false;
+            }
+            ProgramDir = WithTrailingSlash(dir.absoluteFilePath());
+        } else {
+            InitProgramDir();
+        }
+        LoadOptions();
+        m_options = FTPOptions;
+        return true;
+    }
+
+    bool findSite(std::optional<TFTPServerObj>* site, QString* error)
+    {
+        if (!m_parser.isSet("site"))
+            return true;
+        *site = FindSavedSite(m_parser.value("site"));
+        if (!*site)
+            *error = "no saved site " + m_parser.value("site");
+        return bool(*site);
+    }
+
     QString m_name;
     QCommandLineParser m_parser;
+    TFTPOptions m_options;
+    QByteArray m_netrc;
     ConnectionSpec m_spec;
     TFtpClient m_ftp;
 };
+
+
 
 QString leafOf(const QString& path)
 {
@@ -140,38 +253,35 @@ QString leafOf(const QString& path)
 
 int runLs(const QStringList& args)
 {
-    TransferRun run("ls", "List a remote directory (the server's LIST output) on stdout.");
+    TransferRun run("ls", "List a remote directory: the server's LIST output, as received, on stdout.");
+    run.parser().addPositionalArgument("URL", "ftp://[user[:password]@]host[:port]/path (with --site: the "
+                                              "remote path, or nothing for the site's directory).");
     if (int rc = run.parse(args, 1, "URL"); rc >= 0)
         return rc;
     const QStringList pos = run.parser().positionalArguments();
     if (!run.resolve(pos.value(0)))
         return kExitUsage;
-    QTemporaryFile listing;
-    if (!listing.open()) {
-        printErr("varnoth-cli ls: cannot create a temporary file");
-        return kExitFailed;
-    }
-    listing.close();
     if (!run.login())
         return kExitFailed;
     TFtpClient& ftp = run.ftp();
     ftp.SetHostFileName(run.connection().path);
-    ftp.SetLocalFileName(listing.fileName());
+    // The listing goes straight to stdout as it arrives: nothing is held in
+    // memory or left on disk, whatever way the run ends.
+    ftp.SetLocalFileName(QString());
+    ftp.OnDownloadData = [](TCustomFtpCli*, const char* data, int len) {
+        return fwrite(data, 1, size_t(len), stdout) == size_t(len);
+    };
     const bool ok = run.step([&] { ftp.Dir(); });
+    fflush(stdout);
     run.quit();
-    if (!ok)
-        return kExitFailed;
-    QFile in(listing.fileName());
-    if (in.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = in.readAll();
-        fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    }
-    return kExitOk;
+    return ok ? kExitOk : kExitFailed;
 }
 
 int runGet(const QStringList& args)
 {
     TransferRun run("get", "Download a remote file (to LOCAL, or to its own name in the current directory).");
+    run.parser().addPositionalArgument("URL", "ftp://[user[:password]@]host[:port]/path (with --site: the remote path).");
+    run.parser().addPositionalArgument("LOCAL", "Local file or directory (default: the remote file's name).", "[LOCAL]");
     if (int rc = run.parse(args, 1, "URL [LOCAL]"); rc >= 0)
         return rc;
     const QStringList pos = run.parser().positionalArguments();
@@ -213,6 +323,8 @@ int runGet(const QStringList& args)
 int runPut(const QStringList& args)
 {
     TransferRun run("put", "Upload a local file to the remote path of the URL (a path ending in '/' keeps the local name).");
+    run.parser().addPositionalArgument("LOCAL", "The local file to upload.");
+    run.parser().addPositionalArgument("URL", "ftp://[user[:password]@]host[:port]/path (with --site: the remote path).");
     if (int rc = run.parse(args, 2, "LOCAL URL"); rc >= 0)
         return rc;
     const QStringList pos = run.parser().positionalArguments();

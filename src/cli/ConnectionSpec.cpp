@@ -1,17 +1,12 @@
 #include "ConnectionSpec.h"
 
+#include "CliText.h"
+#include "Netrc.h"
+
 #include "ftp/FtpClient.h"
 #include "ftp/FtpCodec.h"
-#include "settings/Globals.h"
-#include "settings/Options.h"
-#include "sites/SiteListFile.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
-#include <QTextStream>
-#include <cstdio>
-#include <termios.h>
-#include <unistd.h>
 
 bool splitHostPort(const QString& text, QString* host, QString* port)
 {
@@ -31,7 +26,10 @@ void ConnectionSpec::addOptions(QCommandLineParser& p)
 {
     p.addOptions({
         {{"u", "user"}, "Log in as USER (overrides the URL).", "USER"},
-        {{"p", "password"}, "Password (overrides the URL; prompted for without echo when a terminal is present).", "PASSWORD"},
+        {{"p", "password"}, "Password (overrides the URL). Other processes can see a command line: prefer "
+                            "VARNOTH_PASSWORD, a netrc file or the prompt (see below).",
+         "PASSWORD"},
+        {"netrc-file", "Read logins from FILE instead of ~/.netrc.", "FILE"},
         {"active", "Active mode: the server connects back (PORT) instead of passive mode (PASV)."},
         {"ascii", "Transfer in ASCII type (TYPE A) instead of binary."},
         {{"c", "resume"}, "Resume a partial transfer from the size already present."},
@@ -41,95 +39,47 @@ void ConnectionSpec::addOptions(QCommandLineParser& p)
         {"socks5", "Connect through a SOCKS 5 server.", "HOST:PORT"},
         {"socks-user", "User name for the SOCKS server.", "USER"},
         {"socks-password", "Password for the SOCKS 5 server.", "PASSWORD"},
-        {"timeout", "Give up when the server stays silent this many seconds (default 30).", "SECONDS"},
+        {"timeout", "Fail a request (connecting and logging in, a command, a transfer) with "
+                    "\"426 Timeout\" when it has not ended SECONDS after it started. Every block of "
+                    "data a transfer moves starts the count again, so a transfer that keeps moving "
+                    "may take longer; one that stalls fails SECONDS after its last block. 0: no limit. "
+                    "Default: TimeOut of options.ftp with --program-dir, else 30.",
+         "SECONDS"},
+        {"max-listing", "Fail a listing larger than MB megabytes (0: no limit). Default: MaxListingMB "
+                        "of options.ftp with --program-dir, else 256.",
+         "MB"},
         {{"v", "verbose"}, "Print the dialogue with the server on stderr (the password is hidden)."},
         {"site", "Use the saved site FOLDER/NAME (its host, port, user, password, anonymous rule, "
                  "passive flag and initial directory); the URL argument is then only the remote path.",
          "FOLDER/NAME"},
-        {"program-dir", "Directory holding options.ftp and the saved sites (default: the program's own "
-                        "directory). Its connection type, proxy, SOCKS server and time-out apply unless "
-                        "given on the command line.",
+        {"program-dir", "Directory holding options.ftp and the saved sites (default: VARNOTH_PROGRAM_DIR, "
+                        "else the program's own directory). Its connection type, proxy, SOCKS server, "
+                        "time-out and listing limit apply unless given on the command line.",
          "DIR"},
     });
 }
 
-// Loads options.ftp from the chosen program directory and takes its
-// connection settings as the defaults the command line may override.
-void ConnectionSpec::loadProgramOptions(const QCommandLineParser& p)
+bool ConnectionSpec::resolve(const QString& url, const QCommandLineParser& p, const TFTPOptions& options,
+                             const std::optional<TFTPServerObj>& site, QString* error)
 {
-    if (p.isSet("program-dir"))
-        ProgramDir = WithTrailingSlash(QFileInfo(p.value("program-dir")).absoluteFilePath());
-    else
-        InitProgramDir();
-    LoadOptions();
-    timeoutSeconds = FTPOptions.TimeOut;
-    switch (FTPOptions.ConnectionType) {
-    case ctProxy:
-        proxyHost = FTPOptions.ProxyServer;
-        proxyPort = FTPOptions.ProxyPort.isEmpty() ? QStringLiteral("21") : FTPOptions.ProxyPort;
-        break;
-    case ctSocks4:
-    case ctSocks4A:
-    case ctSocks5:
-        socksLevel = FTPOptions.ConnectionType == ctSocks4 ? "4" : FTPOptions.ConnectionType == ctSocks4A ? "4A" : "5";
-        socksHost = FTPOptions.SocksServer;
-        socksPort = FTPOptions.SocksPort;
-        socksUser = FTPOptions.SocksUC;
-        socksPassword = FTPOptions.SocksPsw;
-        break;
-    default:
-        break;
-    }
-}
-
-// Takes host, login and directories from a saved site, as a double click on
-// it in the site list would.
-bool ConnectionSpec::useSavedSite(const QString& name, QString* error)
-{
-    std::optional<TFTPServerObj> found = FindSavedSite(name);
-    if (!found) {
-        *error = "no saved site " + name;
-        return false;
-    }
-    TFTPServerObj site = *found;
-    NormaliseServerUrl(site);
-    host = site.Server;
-    if (!site.Port.trimmed().isEmpty())
-        port = site.Port.trimmed();
-    userGiven = true;
-    if (site.Anonymous) {
-        user = QStringLiteral("anonymous");
-        password = site.EMail;
-        passwordGiven = true;
-    } else {
-        user = site.User;
-        password = site.SavePassword ? site.Password : QString();
-        passwordGiven = site.SavePassword;
-    }
-    passive = site.Pasv != 0;
-    initialDir = site.InitialDir;
-    if (host.isEmpty()) {
-        *error = "the saved site " + name + " names no server";
-        return false;
-    }
-    return true;
-}
-
-bool ConnectionSpec::resolve(const QString& url, const QCommandLineParser& p, QString* error)
-{
-    if (p.isSet("program-dir") || p.isSet("site"))
-        loadProgramOptions(p);
-    if (p.isSet("site")) {
+    TConnectionFields target;
+    if (site) {
         if (url.startsWith("ftp://", Qt::CaseInsensitive)) {
-            *error = "with --site give the remote path, not a URL: " + url;
+            *error = "with --site give the remote path, not a URL: " + maskUrlPassword(url);
             return false;
         }
-        if (!useSavedSite(p.value("site"), error))
+        target = ConnectionFieldsFromSite(*site);
+        if (target.Host.isEmpty()) {
+            *error = "the saved site " + p.value("site") + " names no server";
             return false;
+        }
+        userGiven = true;
         path = url;
-        return applyOptions(p, error);
+    } else if (!resolveUrl(url, target, error)) {
+        return false;
     }
-    return resolveUrl(url, error) && applyOptions(p, error);
+    config = ClientConfigFor(options, target);
+    return applyOptions(p, error);
 }
 
 static QString decodeUrlPart(const QString& part, bool* latin1)
@@ -141,10 +91,10 @@ static QString decodeUrlPart(const QString& part, bool* latin1)
     return text;
 }
 
-bool ConnectionSpec::resolveUrl(const QString& url, QString* error)
+bool ConnectionSpec::resolveUrl(const QString& url, TConnectionFields& target, QString* error)
 {
     if (!url.startsWith("ftp://", Qt::CaseInsensitive)) {
-        *error = "not an ftp:// URL: " + url;
+        *error = "not an ftp:// URL: " + maskUrlPassword(url);
         return false;
     }
     QString rest = url.mid(6);
@@ -156,26 +106,26 @@ bool ConnectionSpec::resolveUrl(const QString& url, QString* error)
         const QString info = authority.left(at);
         authority = authority.mid(at + 1);
         const int colon = info.indexOf(':');
-        user = decodeUrlPart(colon < 0 ? info : info.left(colon), &latin1);
+        target.User = decodeUrlPart(colon < 0 ? info : info.left(colon), &latin1);
         userGiven = true;
         if (colon >= 0) {
-            password = decodeUrlPart(info.mid(colon + 1), &latin1);
-            passwordGiven = true;
+            target.Password = decodeUrlPart(info.mid(colon + 1), &latin1);
+            target.PasswordKnown = true;
         }
     }
     const int colon = authority.lastIndexOf(':');
-    host = colon < 0 ? authority : authority.left(colon);
+    target.Host = colon < 0 ? authority : authority.left(colon);
     if (colon >= 0) {
         bool ok = false;
         const int n = authority.mid(colon + 1).toInt(&ok);
         if (!ok || n <= 0 || n > 65535) {
-            *error = "bad port in URL: " + url;
+            *error = "bad port in URL: " + maskUrlPassword(url);
             return false;
         }
-        port = QString::number(n);
+        target.Port = QString::number(n);
     }
-    if (host.isEmpty()) {
-        *error = "no host in URL: " + url;
+    if (target.Host.isEmpty()) {
+        *error = "no host in URL: " + maskUrlPassword(url);
         return false;
     }
     // As with other FTP tools, the path is relative to the login directory;
@@ -186,113 +136,120 @@ bool ConnectionSpec::resolveUrl(const QString& url, QString* error)
 
 bool ConnectionSpec::applyOptions(const QCommandLineParser& p, QString* error)
 {
+    TConnectionFields& target = config.Target;
     if (p.isSet("user")) {
-        user = p.value("user");
+        target.User = p.value("user");
         userGiven = true;
     }
     if (p.isSet("password")) {
-        password = p.value("password");
-        passwordGiven = true;
+        target.Password = p.value("password");
+        target.PasswordKnown = true;
     }
-    if (!userGiven && !passwordGiven)
-        password = QStringLiteral("anonymous@");
     if (p.isSet("active"))
-        passive = false;
+        target.Passive = false;
     ascii = p.isSet("ascii");
     resume = p.isSet("resume");
     verbose = p.isSet("verbose");
     if (p.isSet("timeout")) {
         bool ok = false;
-        timeoutSeconds = p.value("timeout").toInt(&ok);
-        if (!ok || timeoutSeconds < 0) {
+        config.TimeoutSeconds = p.value("timeout").toInt(&ok);
+        if (!ok || config.TimeoutSeconds < 0) {
             *error = "bad --timeout value: " + p.value("timeout");
             return false;
         }
     }
-    const bool socksGiven = p.isSet("socks4") || p.isSet("socks4a") || p.isSet("socks5");
-    if (p.isSet("proxy") || socksGiven) {
-        // The command line replaces whatever the options file chose.
-        proxyHost.clear();
-        proxyPort.clear();
-        socksLevel.clear();
-        socksHost.clear();
-        socksPort.clear();
-        socksUser.clear();
-        socksPassword.clear();
-    }
-    if (p.isSet("proxy") && !splitHostPort(p.value("proxy"), &proxyHost, &proxyPort)) {
-        *error = "--proxy needs HOST:PORT";
-        return false;
-    }
-    int socksCount = 0;
-    for (const char* level : {"socks4", "socks4a", "socks5"}) {
-        if (!p.isSet(level))
-            continue;
-        ++socksCount;
-        if (!splitHostPort(p.value(level), &socksHost, &socksPort)) {
-            *error = QStringLiteral("--%1 needs HOST:PORT").arg(level);
+    if (p.isSet("max-listing")) {
+        bool ok = false;
+        const qint64 mb = p.value("max-listing").toLongLong(&ok);
+        if (!ok || mb < 0 || mb > (qint64(1) << 40)) {
+            *error = "bad --max-listing value (megabytes, 0 for no limit): " + p.value("max-listing");
             return false;
         }
-        socksLevel = QString::fromLatin1(level).mid(5).toUpper();
+        config.ListingLimit = mb << 20;
     }
-    if (socksCount > 1 || (socksCount && !proxyHost.isEmpty())) {
+    int routes = p.isSet("proxy") ? 1 : 0;
+    for (const char* level : {"socks4", "socks4a", "socks5"})
+        routes += p.isSet(level) ? 1 : 0;
+    if (routes > 1) {
         *error = "choose one of --proxy, --socks4, --socks4a, --socks5";
         return false;
     }
+    if (routes == 1) {
+        // The command line replaces whatever the options file chose.
+        config.ProxyServer.clear();
+        config.ProxyPort.clear();
+        config.SocksServer.clear();
+        config.SocksPort.clear();
+        config.SocksUser.clear();
+        config.SocksPassword.clear();
+    }
+    if (p.isSet("proxy")) {
+        config.ConnectionType = ftpProxy;
+        if (!splitHostPort(p.value("proxy"), &config.ProxyServer, &config.ProxyPort)) {
+            *error = "--proxy needs HOST:PORT";
+            return false;
+        }
+    }
+    const struct {
+        const char* option;
+        TFtpConnectionType type;
+    } socksLevels[] = {{"socks4", ftpSocks4}, {"socks4a", ftpSocks4A}, {"socks5", ftpSocks5}};
+    for (const auto& level : socksLevels) {
+        if (!p.isSet(level.option))
+            continue;
+        config.ConnectionType = level.type;
+        if (!splitHostPort(p.value(level.option), &config.SocksServer, &config.SocksPort)) {
+            *error = QStringLiteral("--%1 needs HOST:PORT").arg(level.option);
+            return false;
+        }
+    }
     if (p.isSet("socks-user"))
-        socksUser = p.value("socks-user");
+        config.SocksUser = p.value("socks-user");
     if (p.isSet("socks-password"))
-        socksPassword = p.value("socks-password");
+        config.SocksPassword = p.value("socks-password");
     return true;
 }
 
-void ConnectionSpec::promptForPassword()
+void ConnectionSpec::completeLogin(const PasswordSources& sources)
 {
-    if (passwordGiven || !userGiven || !isatty(STDIN_FILENO))
+    TConnectionFields& target = config.Target;
+    if (target.PasswordKnown)
         return;
-    fprintf(stderr, "Password for %s@%s: ", user.toLocal8Bit().constData(), host.toLocal8Bit().constData());
-    fflush(stderr);
-    termios old{};
-    const bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
-    if (tty) {
-        termios quiet = old;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    if (!userGiven) {
+        // A netrc entry for the host names the login; else it is anonymous.
+        const std::optional<NetrcEntry> entry = findNetrcEntry(sources.netrc, target.Host);
+        if (entry && !entry->login.isEmpty()) {
+            target.User = entry->login;
+            userGiven = true;
+        } else {
+            target.User = QStringLiteral("anonymous");
+            target.Password = QStringLiteral("anonymous@");
+            target.PasswordKnown = true;
+            return;
+        }
     }
-    char buf[1024];
-    const char* line = fgets(buf, sizeof buf, stdin);
-    if (tty)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
-    fprintf(stderr, "\n");
-    QString text = line ? QString::fromLocal8Bit(line) : QString();
-    while (text.endsWith('\n') || text.endsWith('\r'))
-        text.chop(1);
-    password = text;
-    passwordGiven = true;
+    if (sources.environment) {
+        target.Password = *sources.environment;
+        target.PasswordKnown = true;
+        return;
+    }
+    if (const std::optional<NetrcEntry> entry = findNetrcEntry(sources.netrc, target.Host, target.User);
+        entry && entry->hasPassword) {
+        target.Password = entry->password;
+        target.PasswordKnown = true;
+        return;
+    }
+    if (sources.ask) {
+        if (const std::optional<QString> typed = sources.ask(target.User + "@" + target.Host)) {
+            target.Password = *typed;
+            target.PasswordKnown = true;
+        }
+    }
 }
 
 void ConnectionSpec::configure(TFtpClient& ftp) const
 {
-    ftp.SetHostName(host);
-    ftp.SetPort(port);
-    ftp.SetUserName(user);
-    ftp.SetPassWord(password);
-    ftp.SetTimeout(timeoutSeconds);
+    ConfigureClient(ftp, config);
     ftp.SetLatin1Mode(latin1);
     ftp.SetBinary(!ascii);
-    if (!proxyHost.isEmpty()) {
-        ftp.SetConnectionType(ftpProxy);
-        ftp.SetProxyServer(proxyHost);
-        ftp.SetProxyPort(proxyPort);
-    } else if (!socksLevel.isEmpty()) {
-        ftp.SetConnectionType(socksLevel == "4" ? ftpSocks4 : socksLevel == "4A" ? ftpSocks4A : ftpSocks5);
-        ftp.SetSocksServer(socksHost);
-        ftp.SetSocksPort(socksPort);
-        ftp.SetSocksUserCode(socksUser);
-        ftp.SetSocksPassword(socksPassword);
-    } else {
-        ftp.SetConnectionType(ftpDirect);
-    }
-    ftp.SetPassive(passive);
-    ftp.SetHostDirName(initialDir);
 }

@@ -1,48 +1,52 @@
 #pragma once
-// Everything varnoth-cli needs to reach a server and a remote path, resolved
-// in one place from a URL and the command-line options. A saved site could
-// fill the same record (host, port, user, password, passive flag, initial
-// directory) before the options are applied on top.
+// Everything varnoth-cli needs to reach a server and a remote path: the
+// options record and a saved site or a URL turned into a client
+// configuration by the session layer's ClientConfigFor, then the command
+// line's options on top of it, then the password from wherever it is found.
+#include "session/ClientConfig.h"
+
 #include <QString>
+#include <functional>
+#include <optional>
 
 class QCommandLineParser;
 class TFtpClient;
 
+// Where a password may come from when neither the command line nor the URL
+// (nor a saved site) gives one, in this order. Read at the edge (the
+// process's environment, files and terminal) and handed in.
+struct PasswordSources {
+    std::optional<QString> environment;              // VARNOTH_PASSWORD
+    QByteArray netrc;                                // the netrc file's text
+    std::function<std::optional<QString>(const QString& prompt)> ask; // the terminal; null when none
+};
+
 struct ConnectionSpec {
-    QString host;
-    QString port = QStringLiteral("21");
-    QString user = QStringLiteral("anonymous");
-    QString password;
+    TClientConfig config;   // what the client is set from
     bool userGiven = false;
-    bool passwordGiven = false;
-    bool passive = true;
-    QString initialDir;     // changed into after login when not empty
     QString path;           // remote path, relative to the login directory unless it starts with '/'
     bool latin1 = false;    // the URL carried Latin-1 bytes: names go out in Latin-1
     bool ascii = false;
     bool resume = false;
     bool verbose = false;
-    int timeoutSeconds = 30;
-    QString proxyHost, proxyPort;
-    QString socksLevel;     // "", "4", "4A" or "5"
-    QString socksHost, socksPort, socksUser, socksPassword;
 
     // Declares the connection options shared by ls, get and put.
     static void addOptions(QCommandLineParser& parser);
-    // Fills the record from an ftp:// URL (or, with --site, a saved site and
-    // a remote path) and the parsed options. Returns false with a message for
-    // a bad URL, site or option.
-    bool resolve(const QString& url, const QCommandLineParser& parser, QString* error);
-    // Asks for the password without echo when a terminal is present and the
-    // user was named without one.
-    void promptForPassword();
+    // Fills the record from the options record, the saved site (when --site
+    // named one; then `url` is only the remote path) or the ftp:// URL, and
+    // the parsed options, which win. Returns false with a message for a bad
+    // URL, site or option; the message never holds the URL's password.
+    bool resolve(const QString& url, const QCommandLineParser& parser, const TFTPOptions& options,
+                 const std::optional<TFTPServerObj>& site, QString* error);
+    // Completes the login: without a user the netrc entry for the host names
+    // one, else the login is anonymous; a named user without a password takes
+    // it from VARNOTH_PASSWORD, the netrc entry or the prompt, in this order.
+    void completeLogin(const PasswordSources& sources);
     // Applies the record to a client.
     void configure(TFtpClient& ftp) const;
 
 private:
-    void loadProgramOptions(const QCommandLineParser& parser);
-    bool useSavedSite(const QString& name, QString* error);
-    bool resolveUrl(const QString& url, QString* error);
+    bool resolveUrl(const QString& url, TConnectionFields& target, QString* error);
     bool applyOptions(const QCommandLineParser& parser, QString* error);
 };
 

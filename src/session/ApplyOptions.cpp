@@ -1,46 +1,19 @@
 #include "session/ApplyOptions.h"
 
 #include "ftp/FtpClient.h"
+#include "session/ClientConfig.h"
 #include "settings/Globals.h"
-
-namespace {
-
-bool socketsClosed(const TFtpClient& client)
-{
-    return client.ControlSocket()->State() == wsClosed && client.DataSocket()->State() == wsClosed;
-}
-
-} // namespace
 
 bool ApplyClientOptions(TFtpClient& client, const TFTPOptions& o)
 {
-    const TFtpConnectionType type =
-        o.ConnectionType <= ftpSocks5 ? TFtpConnectionType(o.ConnectionType) : ftpDirect;
-    bool applied = false;
-    if (socketsClosed(client)) {
-        try {
-            client.SetConnectionType(type);
-            const bool proxy = type == ftpProxy;
-            client.SetProxyServer(proxy ? o.ProxyServer : QString());
-            client.SetProxyPort(proxy && !o.ProxyPort.trimmed().isEmpty() ? o.ProxyPort.trimmed()
-                                                                          : QStringLiteral("ftp"));
-            client.SetPort(QString());
-            client.SetPassWord(proxy ? o.ProxyPsw : QString());
-            const bool socks = type >= ftpSocks4;
-            client.SetSocksServer(socks ? o.SocksServer : QString());
-            client.SetSocksPort(socks ? o.SocksPort : QString());
-            client.SetSocksPassword(socks ? o.SocksPsw : QString());
-            client.SetSocksUserCode(socks ? o.SocksUC : QString());
-            applied = true;
-        } catch (const std::exception&) {
-            // A socket that is not closed refuses the change; the check above
-            // makes this a race that cannot happen on the one GUI thread.
-            applied = false;
-        }
-    }
-    client.SetPassive(client.ConnectionType() == ftpDirect ? o.PassiveTransfer : true);
-    client.SetTimeout(o.TimeOut);
-    return applied;
+    // Before a site is chosen: the target's port is left empty for the site
+    // to fill, the proxy password stands in for the login's, and passive mode
+    // follows the options' PassiveTransfer.
+    TConnectionFields noSiteYet;
+    noSiteYet.Port.clear();
+    noSiteYet.Password = ConnectionTypeOf(o) == ftpProxy ? o.ProxyPsw : QString();
+    noSiteYet.Passive = o.PassiveTransfer;
+    return ConfigureClient(client, ClientConfigFor(o, noSiteYet), TConfigScope::Connection);
 }
 
 QString LogFilePath(const QString& logFile)

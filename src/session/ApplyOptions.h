@@ -6,16 +6,17 @@
 
 class TFtpClient;
 
-// The client's connection settings from the record:
+// The client's connection settings from the record, through ClientConfigFor
+// and ConfigureClient (session/ClientConfig.h) with no site chosen yet:
 //  1. ConnectionType (a stored value above 4 counts as a direct connection);
-//  2. proxy type: ProxyServer and the proxy's port (ProxyPort, "ftp" when the
-//     record has none) and PassWord := the proxy password; other types: these
-//     empty. The client's Port is left empty either way: it is the target
-//     server's port, filled from the site when a connection starts;
+//  2. proxy type: ProxyServer and the proxy's port (ProxyPort, DefaultProxyPort
+//     when the record has none) and PassWord := the proxy password; other
+//     types: these empty. The client's Port is left empty either way: it is
+//     the target server's port, filled from the site when a connection starts;
 //  3. SOCKS types: SocksServer, SocksPort, SocksPassword, SocksUserCode := the
 //     SOCKS strings; other types: empty;
 //  4. Passive := PassiveTransfer for a direct connection, else true;
-//  5. Timeout := TimeOut.
+//  5. Timeout := TimeOut, the listing limit := MaxListingMB.
 // Steps 1-3 can only change while the client's sockets are closed: on an open
 // connection they are left as they are (to be applied again after the session
 // ends) and the function returns false; 4 and 5 are applied in any case.

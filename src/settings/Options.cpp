@@ -176,7 +176,9 @@ TLoadedListFonts LoadOptions()
         o.LogFile = logFile;
     o.LogSize = ini.ReadInteger(kCommon, QStringLiteral("LogSize"), 0);
     o.LogLines = ini.ReadInteger(kCommon, QStringLiteral("LogLines"), 10000);
-    o.TimeOut = ini.ReadInteger(kCommon, QStringLiteral("TimeOut"), 15);
+    o.TimeOut = qBound(kTimeOutMin, ini.ReadInteger(kCommon, QStringLiteral("TimeOut"), 15), kTimeOutMax);
+    o.MaxListingMB = qBound(kMaxListingMBMin, ini.ReadInteger(kCommon, QStringLiteral("MaxListingMB"), 256),
+                            kMaxListingMBMax);
     o.retry = ini.ReadInteger(kCommon, QStringLiteral("retry"), 0);
     o.Keep = ini.ReadBool(kCommon, QStringLiteral("Keep"), false);
     o.StartKeep = ini.ReadInteger(kCommon, QStringLiteral("StartKeep"), 100);
@@ -247,6 +249,7 @@ bool SaveOptions(const TWindowSnapshot& window)
     ini.WriteInteger(kCommon, QStringLiteral("LogSize"), o.LogSize);
     ini.WriteInteger(kCommon, QStringLiteral("LogLines"), o.LogLines);
     ini.WriteInteger(kCommon, QStringLiteral("TimeOut"), o.TimeOut);
+    ini.WriteInteger(kCommon, QStringLiteral("MaxListingMB"), o.MaxListingMB);
     ini.WriteInteger(kCommon, QStringLiteral("retry"), o.retry);
     ini.WriteBool(kCommon, QStringLiteral("Keep"), o.Keep);
     ini.WriteInteger(kCommon, QStringLiteral("StartKeep"), o.StartKeep);

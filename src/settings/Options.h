@@ -20,11 +20,14 @@ struct TFontRec {
 // WindowState values.
 enum : quint8 { wsNormal = 0, wsMinimized = 1, wsMaximized = 2 };
 
-// Connection types.
-enum : quint8 { ctDirect = 0, ctProxy = 1, ctSocks4 = 2, ctSocks4A = 3, ctSocks5 = 4 };
+// The ranges the options dialog allows; values read from the file are
+// brought into them, so a damaged or hand-edited file cannot switch the
+// time-out off or lift the listing limit.
+inline constexpr int kTimeOutMin = 10, kTimeOutMax = 32767;              // seconds
+inline constexpr int kMaxListingMBMin = 1, kMaxListingMBMax = 1024 * 1024; // megabytes
 
 struct TFTPOptions {
-    quint8 ConnectionType = 0;   // 0 direct, 1 proxy, 2 SOCKS 4, 3 SOCKS 4A, 4 SOCKS 5
+    quint8 ConnectionType = 0;   // as stored: TFtpConnectionType's values (ConnectionTypeOf reads it)
     qint32 TransferMode = 0;     // 0 auto-detect, 1 ASCII, 2 binary
     QString ProxyServer, ProxyPort, ProxyPsw;
     bool ProxyPswMask = false;
@@ -33,6 +36,7 @@ struct TFTPOptions {
     bool PassiveTransfer = false, Sync = false, Log = false;
     QString LogFile;
     int TimeOut = 15, retry = 0;
+    int MaxListingMB = 256;      // a listing larger than this fails (megabytes)
     QString Ext;
     bool Keep = false;
     int StartKeep = 100, DurationKeep = 10;

@@ -38,7 +38,7 @@ TEST(ApplyOptions, EachConnectionTypeSetsOnlyItsOwnFields)
     client.SetPort("2121");
     client.SetPassWord("left over");
 
-    ASSERT_TRUE(ApplyClientOptions(client, socksOptions(ctProxy)));
+    ASSERT_TRUE(ApplyClientOptions(client, socksOptions(ftpProxy)));
     EXPECT_EQ(client.ConnectionType(), ftpProxy);
     EXPECT_EQ(client.ProxyServer(), "proxy.example");
     EXPECT_EQ(client.ProxyPort(), "8021");
@@ -49,7 +49,7 @@ TEST(ApplyOptions, EachConnectionTypeSetsOnlyItsOwnFields)
     EXPECT_TRUE(client.Passive());
     EXPECT_EQ(client.Timeout(), 42);
 
-    ASSERT_TRUE(ApplyClientOptions(client, socksOptions(ctSocks5)));
+    ASSERT_TRUE(ApplyClientOptions(client, socksOptions(ftpSocks5)));
     EXPECT_EQ(client.ConnectionType(), ftpSocks5);
     EXPECT_EQ(client.ProxyServer(), "");
     EXPECT_EQ(client.PassWord(), "");
@@ -59,7 +59,7 @@ TEST(ApplyOptions, EachConnectionTypeSetsOnlyItsOwnFields)
     EXPECT_EQ(client.SocksUserCode(), "sockuser");
     EXPECT_TRUE(client.Passive()); // forced whatever PassiveTransfer says
 
-    TFTPOptions direct = socksOptions(ctDirect);
+    TFTPOptions direct = socksOptions(ftpDirect);
     direct.PassiveTransfer = true;
     ASSERT_TRUE(ApplyClientOptions(client, direct));
     EXPECT_EQ(client.ConnectionType(), ftpDirect);
@@ -88,7 +88,7 @@ TEST(ApplyOptions, OpenConnectionKeepsItsTypeButTakesTimeout)
     QTcpSocket* peer = server.nextPendingConnection();
     ASSERT_TRUE(client.Connected());
 
-    TFTPOptions o = socksOptions(ctSocks4);
+    TFTPOptions o = socksOptions(ftpSocks4);
     o.TimeOut = 7;
     EXPECT_NO_THROW(EXPECT_FALSE(ApplyClientOptions(client, o)));
     EXPECT_EQ(client.ConnectionType(), ftpDirect);

@@ -331,3 +331,37 @@ TEST(Options, EachProcessHasItsOwnListingFile)
     EXPECT_TRUE(childName.endsWith(".TXT"));
     EXPECT_NE(childName, FTPOptions.ListingFile);
 }
+
+// TimeOut 0 or below would switch the time-out off and MaxListingMB 0 would
+// lift the listing limit: read values are brought into the dialog's ranges.
+TEST(Options, TimeOutAndListingLimitAreClampedOnLoad)
+{
+    SettingsTestDir dir;
+    struct Row {
+        const char* file;
+        int timeOut, maxListingMB;
+    };
+    const Row rows[] = {
+        {"[Common]\n", 15, 256},
+        {"[Common]\nTimeOut=-7\nMaxListingMB=-1\n", kTimeOutMin, kMaxListingMBMin},
+        {"[Common]\nTimeOut=0\nMaxListingMB=0\n", kTimeOutMin, kMaxListingMBMin},
+        {"[Common]\nTimeOut=9\nMaxListingMB=1\n", kTimeOutMin, 1},
+        {"[Common]\nTimeOut=10\nMaxListingMB=512\n", 10, 512},
+        {"[Common]\nTimeOut=32767\nMaxListingMB=1048576\n", 32767, 1048576},
+        {"[Common]\nTimeOut=99999\nMaxListingMB=0x7FFFFFFF\n", kTimeOutMax, kMaxListingMBMax},
+        {"[Common]\nTimeOut=abc\nMaxListingMB=lots\n", 15, 256},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file);
+        dir.write("options.ftp", row.file);
+        LoadOptions();
+        EXPECT_EQ(FTPOptions.TimeOut, row.timeOut);
+        EXPECT_EQ(FTPOptions.MaxListingMB, row.maxListingMB);
+    }
+
+    FTPOptions.MaxListingMB = 64;
+    ASSERT_TRUE(SaveOptions({}));
+    EXPECT_EQ(TIniFile(dir.path("options.ftp")).ReadInteger("Common", "MaxListingMB", 0), 64);
+    LoadOptions();
+    EXPECT_EQ(FTPOptions.MaxListingMB, 64);
+}
