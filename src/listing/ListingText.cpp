@@ -1,5 +1,6 @@
 #include "listing/ListingText.h"
 
+#include <QStringDecoder>
 #include <cmath>
 #include <limits>
 
@@ -95,4 +96,24 @@ int LeadingInteger(QStringView text, qsizetype* digits)
     if (digits)
         *digits = i;
     return int(v);
+}
+
+QStringList DecodeListingLines(const QByteArray& data)
+{
+    QStringList lines;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    qsizetype start = 0;
+    while (start < data.size()) {
+        qsizetype end = data.indexOf('\n', start);
+        if (end < 0)
+            end = data.size();
+        QByteArrayView line(data.constData() + start, end - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        utf8.resetState();
+        QString text = utf8.decode(line);
+        lines.append(utf8.hasError() ? QString::fromLatin1(line) : text);
+        start = end + 1;
+    }
+    return lines;
 }

@@ -2,6 +2,7 @@
 // Small text helpers of the listing parser and its date reading.
 #include <QString>
 #include <QStringList>
+#include <QByteArray>
 #include <QStringView>
 
 // Cuts text at the first separator, trims the piece and adds it, trims the
@@ -27,3 +28,8 @@ bool IsWholeInteger(QStringView text, int* value = nullptr);
 
 // The value of the leading decimal digits of text (0 when there are none).
 int LeadingInteger(QStringView text, qsizetype* digits = nullptr);
+
+// Splits the bytes of a listing into lines (LF ends a line, a CR before it is
+// dropped) and decodes each line on its own: as UTF-8 when it is valid UTF-8,
+// else as Latin-1, so every name round-trips whatever the server's encoding.
+QStringList DecodeListingLines(const QByteArray& data);

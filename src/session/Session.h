@@ -1,0 +1,224 @@
+#pragma once
+// TSession: the session engine of the main window. It owns the window's one
+// FTP client (Ftp1), the session state and the server's listing, and drives
+// the client one request at a time: every completion goes through the
+// request dispatcher (SessionDispatch.cpp), which reads as a table of
+// (finished request, flags) -> next step.
+//
+// The window only forwards commands (connect, double click, path box, ...)
+// and shows what the engine's models and signals say. Whatever the engine
+// must ask the user goes through IUserInterface; it never opens a window.
+//
+//   Session.cpp            connect, session opened/closed, stop, disconnect
+//   SessionDispatch.cpp    the request dispatcher
+//   SessionNavigation.cpp  remote navigation and showing a listing
+#include "ftp/FtpClient.h"
+#include "listing/DirEntry.h"
+#include "listing/RemoteListModel.h"
+#include "session/KeepAlive.h"
+#include "session/Log.h"
+#include "settings/Options.h"
+#include "sites/SiteRecord.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QStringListModel>
+#include <functional>
+#include <vector>
+
+class TMsgLanguage;
+class TSiteList;
+
+// What the dispatcher is in the middle of (SessionFlags).
+namespace sessionflag {
+enum : quint16 {
+    DeleteScan = 0x0001,        // recursive delete: directories still being listed
+    DeleteRemoveDirs = 0x0002,  // recursive delete: removing the visited directories
+    DownloadTree = 0x0004,      // a download has entered subdirectories
+    UploadTree = 0x0008,        // an upload has entered subdirectories
+    ChmodBatch = 0x0010,        // permissions set file by file
+    MirrorRun = 0x0020,         // a mirror run drives the client
+    MirrorDescend = 0x0040,
+    MirrorRemove = 0x0100,
+    MkdWalkUp = 0x0400,         // upload: creating a directory relative to its parent
+    MirrorAscend = 0x0800,
+    KeepAliveQuote = 0x1000,    // a keep-alive command is under way
+};
+} // namespace sessionflag
+
+class TSession : public QObject {
+    Q_OBJECT
+public:
+    // Where the session stands.
+    enum class Phase {
+        SiteList,    // no session: the right pane shows the saved sites
+        Connecting,  // Connect started, the control connection not up yet
+        LoggingIn,   // the banner came; USER/PASS under way
+        Online,      // logged in: browsing or running a batch
+    };
+
+    // sites: the site list the right pane shows while no session is open
+    // (its CurrentSite is the site in use); log: where every line goes;
+    // msl: the window's message list (built-in English texts when null).
+    TSession(TSiteList* sites, TSessionLog* log, const TMsgLanguage* msl = nullptr, QObject* parent = nullptr);
+    ~TSession() override;
+
+    // The options the session works with (the window passes the record it
+    // loaded; read again at every connect and by ApplyOptions).
+    void SetOptions(const TFTPOptions& o);
+    const TFTPOptions& Options() const { return options_; }
+    void SetMessages(const TMsgLanguage* msl) { msl_ = msl; }
+    // The listing file of this process (ListingFile in the program directory).
+    void SetListingFile(const QString& path) { listingFile_ = path; }
+    QString ListingFile() const { return listingFile_; }
+
+    TFtpClient& Ftp1() { return ftp_; }
+    TKeepAlive& KeepAlive() { return keepAlive_; }
+    TRemoteListModel* RemoteModel() const { return remoteModel_; }
+    // The path box while a session is open: "SERVER LIST ...", the host,
+    // then one item per component of the current directory.
+    QStringListModel* RemotePathModel() { return &remotePath_; }
+    int RemotePathIndex() const { return remotePathIndex_; }
+
+    // --- commands of the window --------------------------------------------
+    // The Connect command: the selected site of the site list (or the
+    // new-site dialog when none is selected: NewSiteWanted).
+    void ConnectToSite();
+    // Double click in the right pane: the site list's item while it shows,
+    // else the server directory's row (row of the remote model).
+    void SiteListDoubleClick();
+    // Connects to the given site as a double click on it would (it becomes
+    // CurrentSite).
+    void ConnectTo(const TFTPServerObj& site);
+    void RemoteDoubleClick(int row);
+    void Disconnect();
+    void StopTransfer();
+    // Before the window closes: ends whatever runs on the connection.
+    void AbortForExit();
+    void OneLevelUp();
+    void ChoosePathItem(int index);
+    void ChangeDirectory();
+    void Refresh();
+    // The remote list's selected rows changed: the summary line follows.
+    void RemoteSelectionChanged(const QList<int>& selectedRows);
+    // The remote filter mask (files only; directories always show).
+    void SetRemoteMask(const QString& mask);
+
+    // --- state ---------------------------------------------------------------
+    Phase CurrentPhase() const { return phase_; }
+    bool SiteListShown() const { return phase_ == Phase::SiteList || phase_ == Phase::Connecting; }
+    bool Busy() const { return busy_; }
+    bool StopRequested() const { return stopRequested_; }
+    quint16 SessionFlags() const { return flags_; }
+    int LoginAttempts() const { return loginAttempts_; }
+    QString HomeDir() const { return homeDir_; }
+    QString RemoteBase() const { return remoteBase_; }
+    QString LocalBase() const { return localBase_; }
+    const TFTPServerObj& CurrentSite() const;
+    const QStringList& ListingRaw() const { return listingRaw_; }
+    const std::vector<DirEntry>& ListingEntries() const { return listingEntries_; }
+    // A request the engine started has not completed yet.
+    bool RequestInFlight() const { return inFlight_; }
+    QString InfoLine() const { return infoLine_; }
+
+    // The log routine: one line to the pane and, when on, the log file.
+    void Display(const QString& text);
+
+signals:
+    // The connection-dependent commands follow the state (UpdateSessionControls).
+    void SessionControlsChanged(bool connected);
+    // The right pane switches between the site list and the server directory.
+    void SiteListShownChanged(bool shown);
+    void BusyChanged(bool busy);
+    // The summary line under the remote list, and whether it shows.
+    void InfoLineChanged(const QString& text);
+    void InfoLineVisibleChanged(bool visible);
+    // The site names a local directory: the local pane moves there.
+    void LocalDirWanted(const QString& dir);
+    // A listing is shown: the remote model and the path box are rebuilt.
+    void ListingShown();
+    // No site is selected: the new-site dialog should open.
+    void NewSiteWanted();
+    // Progress of a running transfer (the client's count).
+    void TransferProgress(int count);
+
+private:
+    friend struct SessionRoutes;
+
+    // Session.cpp
+    void HookClient();
+    QString Msg(int index) const;
+    bool ClientReady() const;
+    bool ReadyForCommand() const;
+    bool Start(const QString& what, const std::function<void()>& op);
+    void Post(void (TSession::*step)());
+    void ConnectSite();
+    void StartConnect();
+    void Reconnect();
+    void Ftp1SessionConnected(quint16 error);
+    void Ftp1SessionClosed(quint16 error);
+    void SessionEnded();
+    void Ftp1Display(QString& msg);
+    void Ftp1Progress(int count, bool& abort);
+    void UpdateSessionControls(bool connected);
+    void SetPhase(Phase p);
+    void SetBusy(bool b);
+    void SetInfoLine(const QString& text);
+    void AbortClient();
+
+    // SessionDispatch.cpp
+    void Ftp1RequestDone(TFtpRequest rq, quint16 error);
+    bool IsFailure(TFtpRequest rq, int error) const;
+    void Dispatch(TFtpRequest rq, int error);
+    void RunSyst();
+    void RunCwd();
+    void RunPwd();
+    void TakePwdAndList();
+    void TypeAsciiThen(void (TSession::*step)());
+    void ListWithTypeAscii();
+    void StartListing();
+    void AfterTypeSet();
+    void EndKeepAliveQuote();
+    void CwdToCurrent();
+    void LoginFailed();
+    void CwdFailed();
+    void DirFailed();
+    void LogFailure();
+
+    // SessionNavigation.cpp
+    void ShowRemoteListing();
+    void RebuildRemotePath();
+    bool VirtualHost() const;
+    void RestorePathSelection();
+
+    TFtpClient ftp_;
+    TKeepAlive keepAlive_;
+    TSiteList* sites_;
+    TSessionLog* log_;
+    const TMsgLanguage* msl_;
+    TRemoteListModel* remoteModel_;
+    TFTPOptions options_;
+    QString listingFile_;
+
+    Phase phase_ = Phase::SiteList;
+    quint16 flags_ = 0;
+    QStringList dirQueue_, dirTargets_, fileQueue_, fileTargets_;
+    QStringList listingRaw_;
+    std::vector<DirEntry> listingEntries_;
+    QString remoteBase_, localBase_, homeDir_;
+    bool busy_ = false;
+    bool stopRequested_ = false;
+    int loginAttempts_ = 0;
+    bool userEnded_ = false;     // Stop or Disconnect: no reconnection
+    int connectsPending_ = 0;    // Connect requests whose completion is still due
+    int attempt_ = 0;            // connection attempts started
+    int endedAttempt_ = 0;       // the last attempt whose end was handled
+    bool inFlight_ = false;      // a request (or a posted step) of the engine runs
+    void (TSession::*afterType_)() = nullptr;  // what follows a TYPE A
+    QStringListModel remotePath_;
+    int remotePathIndex_ = 0;
+    int selectedCount_ = 0;
+    qint64 selectedBytes_ = 0;
+    QString infoLine_;
+    QString remoteMask_ = QStringLiteral("*.*");
+};

@@ -1,0 +1,254 @@
+// The request dispatcher: every completion of the client comes here once and
+// starts at most the next step. The routes are two tables, read top down:
+// the first row whose request matches and whose condition holds decides.
+// Transfers, file operations and mirror runs add their rows (marked below)
+// in front of the plain browsing rows.
+#include "session/Session.h"
+
+#include "i18n/MainMessages.h"
+#include "session/RemotePaths.h"
+
+#include <QMetaObject>
+#include <vector>
+
+namespace {
+using Condition = bool (*)(const TSession&);
+bool always(const TSession&) { return true; }
+} // namespace
+
+// The tables live in a friend so their rows may name the engine's steps.
+struct SessionRoutes {
+    struct Row {
+        TFtpRequest request;
+        Condition when;
+        void (TSession::*step)();
+        const char* what;  // for a reader (and a debugger)
+    };
+
+    static bool hasInitialDir(const TSession& s)
+    {
+        const QString d = s.ftp_.HostDirName();
+        return !d.isEmpty() && d != QLatin1String("/");
+    }
+    static bool keepAliveQuote(const TSession& s) { return s.flags_ & sessionflag::KeepAliveQuote; }
+
+    // A request that succeeded (or failed softly, see IsFailure).
+    static const std::vector<Row>& success()
+    {
+        static const std::vector<Row> rows = {
+            {ftpRqConnect, always, &TSession::RunSyst, "logged in: ask for the system type"},
+            {ftpRqSyst, hasInitialDir, &TSession::RunCwd, "to the site's start directory"},
+            {ftpRqSyst, always, &TSession::RunPwd, "ask where the login put us"},
+            {ftpRqPwd, always, &TSession::TakePwdAndList, "take the home directory, list it"},
+            {ftpRqTypeSet, always, &TSession::AfterTypeSet, "TYPE A done: the step that waited for it"},
+            // Batches (delete, upload, mirror) put their Cwd/Mkd/CDup rows here.
+            {ftpRqCwd, always, &TSession::ListWithTypeAscii, "a new directory: list it"},
+            {ftpRqMkd, always, &TSession::ListWithTypeAscii, "a new directory: list again"},
+            {ftpRqCDup, always, &TSession::ListWithTypeAscii, "one level up: list it"},
+            // Transfers and deletes put their listing rows here.
+            {ftpRqDir, always, &TSession::ShowRemoteListing, "show the listing"},
+            {ftpRqRename, always, &TSession::ListWithTypeAscii, "renamed: list again"},
+            {ftpRqQuote, keepAliveQuote, &TSession::EndKeepAliveQuote, "keep-alive: no refresh"},
+            {ftpRqQuote, always, &TSession::CwdToCurrent, "a custom command: list again"},
+        };
+        return rows;
+    }
+
+    // A request that failed.
+    static const std::vector<Row>& failure()
+    {
+        static const std::vector<Row> rows = {
+            {ftpRqConnect, always, &TSession::LoginFailed, "log the reply, abort; retries follow"},
+            // Uploads put their "create the missing directory" row here.
+            {ftpRqCwd, always, &TSession::CwdFailed, "back to where the batch started"},
+            {ftpRqDir, always, &TSession::DirFailed, "log, abort"},
+            {ftpRqNone, always, &TSession::LogFailure, "any other: log and wait for the user"},
+        };
+        return rows;
+    }
+
+    static const Row* find(const std::vector<Row>& rows, const TSession& s, TFtpRequest rq)
+    {
+        for (const Row& r : rows)
+            if ((r.request == rq || r.request == ftpRqNone) && r.when(s))
+                return &r;
+        return nullptr;
+    }
+};
+
+void TSession::Ftp1RequestDone(TFtpRequest rq, quint16 error)
+{
+    if (rq == ftpRqConnect) {
+        // A completion of an attempt that a newer one replaced is stale.
+        connectsPending_ = qMax(0, connectsPending_ - 1);
+        if (connectsPending_ > 0 || phase_ == Phase::SiteList)
+            return;
+    } else if (phase_ == Phase::SiteList || !ftp_.Connected()) {
+        inFlight_ = false;  // the session ended meanwhile
+        return;
+    }
+    inFlight_ = false;
+    keepAlive_.Stop();
+    if (keepAlive_.TakeKeepAliveQuote() && rq == ftpRqQuote)
+        flags_ |= sessionflag::KeepAliveQuote;
+    Dispatch(rq, error);
+    if (phase_ != Phase::SiteList && ftp_.Connected())
+        keepAlive_.Restart();
+}
+
+// Replies from 400 to 499 are no failure for listings and navigation
+// (servers answer 450 or 550 for an empty directory). A login, a transfer and
+// a step inside a batch fail on any error: a 421 banner must not lead on to
+// SYST over a closed connection.
+bool TSession::IsFailure(TFtpRequest rq, int error) const
+{
+    if (error == 0)
+        return false;
+    switch (rq) {
+    case ftpRqConnect:
+    case ftpRqGet:
+    case ftpRqRestartGet:
+    case ftpRqPut:
+    case ftpRqRestartPut:
+    case ftpRqAppend:
+        return true;
+    case ftpRqDir:
+        return error >= 500 && error != 550;
+    case ftpRqCwd:
+    case ftpRqMkd:
+        if (flags_ & (sessionflag::UploadTree | sessionflag::DownloadTree | sessionflag::MirrorRun))
+            return true;
+        return error >= 500;
+    default:
+        return error >= 500;
+    }
+}
+
+void TSession::Dispatch(TFtpRequest rq, int error)
+{
+    const bool failed = IsFailure(rq, error);
+    if (failed) {
+        if (flags_ & (sessionflag::DeleteScan | sessionflag::DeleteRemoveDirs)) {
+            dirQueue_.clear();
+            dirTargets_.clear();
+            fileQueue_.clear();
+            fileTargets_.clear();
+        }
+        flags_ &= ~quint16(sessionflag::DeleteScan | sessionflag::DeleteRemoveDirs | sessionflag::DownloadTree);
+    }
+    const auto* row = SessionRoutes::find(failed ? SessionRoutes::failure() : SessionRoutes::success(), *this, rq);
+    if (!row)
+        return;  // any other request: nothing follows
+    (this->*row->step)();
+    if (!failed && rq == ftpRqDir && error != 0 && error != 550 && error != 450) {
+        // A listing cut short (a transfer error, the listing limit) is shown
+        // as far as it came, and the reason is logged.
+        Display(Msg(mainmsg::Error) + " " + ftp_.ErrorMessage());
+    }
+}
+
+// --- steps -------------------------------------------------------------------
+
+void TSession::RunSyst()
+{
+    SetPhase(Phase::Online);
+    Start(QStringLiteral("SYST"), [this] { ftp_.Syst(); });
+}
+
+void TSession::RunCwd()
+{
+    Start(QStringLiteral("CWD"), [this] { ftp_.Cwd(); });
+}
+
+void TSession::RunPwd()
+{
+    Start(QStringLiteral("PWD"), [this] { ftp_.Pwd(); });
+}
+
+void TSession::TakePwdAndList()
+{
+    if (ftp_.StatusCode() == 257) {
+        const QString dir = VmsDirToPath(QuotedDirectory(ftp_.LastResponse()));
+        if (!dir.isEmpty()) {
+            homeDir_ = dir;
+            ftp_.SetHostDirName(dir);
+        }
+    }
+    ListWithTypeAscii();
+}
+
+// Listings go in ASCII type. TYPE A runs as a request of its own and its
+// completion starts the next step from the event loop (the dialogue is TYPE
+// A, then PASV/PORT and LIST), with no nested wait for the reply.
+void TSession::TypeAsciiThen(void (TSession::*step)())
+{
+    afterType_ = step;
+    if (!Start(QStringLiteral("TYPE"), [this] { ftp_.TypeAscii(); })) {
+        afterType_ = nullptr;
+        SetBusy(false);
+    }
+}
+
+void TSession::ListWithTypeAscii()
+{
+    TypeAsciiThen(&TSession::StartListing);
+}
+
+void TSession::AfterTypeSet()
+{
+    auto step = afterType_;
+    afterType_ = nullptr;
+    if (step)
+        Post(step);
+}
+
+void TSession::StartListing()
+{
+    ftp_.SetHostFileName(QString());
+    ftp_.SetLocalFileName(listingFile_);
+    if (!Start(QStringLiteral("LIST"), [this] { ftp_.Dir(); }))
+        SetBusy(false);
+}
+
+void TSession::EndKeepAliveQuote()
+{
+    flags_ &= ~quint16(sessionflag::KeepAliveQuote);
+}
+
+void TSession::CwdToCurrent()
+{
+    RunCwd();
+}
+
+void TSession::LoginFailed()
+{
+    const QString line = ftp_.LastResponse().trimmed();
+    Display(line.isEmpty() ? ftp_.ErrorMessage() : line);
+    AbortClient();
+    SessionEnded();
+}
+
+// A refused directory change: back to where the batch started; PWD shows the
+// server's real current directory again.
+void TSession::CwdFailed()
+{
+    Display(Msg(mainmsg::Error) + " " + ftp_.ErrorMessage());
+    ftp_.SetHostFileName(QString());
+    ftp_.SetHostDirName(remoteBase_);
+    RestorePathSelection();
+    TypeAsciiThen(&TSession::RunPwd);
+}
+
+void TSession::DirFailed()
+{
+    Display(Msg(mainmsg::Error) + " " + ftp_.ErrorMessage());
+    SetBusy(false);
+    AbortClient();
+    SessionEnded();
+}
+
+void TSession::LogFailure()
+{
+    Display(Msg(mainmsg::Error) + " " + ftp_.ErrorMessage());
+    SetBusy(false);
+}

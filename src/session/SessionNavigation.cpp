@@ -1,0 +1,219 @@
+// Moving between remote directories (double click, up one level, the path
+// box, Change Directory, Refresh) and showing a finished listing. Every
+// directory change ends in a listing: the dispatcher answers a successful
+// CWD, CDUP or PWD with TYPE A and LIST, and LIST with ShowRemoteListing.
+#include "session/Session.h"
+
+#include "i18n/MainMessages.h"
+#include "listing/ListingDisplay.h"
+#include "listing/ListingParser.h"
+#include "listing/ListingText.h"
+#include "listing/RemoteListModel.h"
+#include "session/RemotePaths.h"
+#include "session/SiteList.h"
+#include "session/UserInterface.h"
+
+#include <QFile>
+
+bool TSession::VirtualHost() const { return CurrentSite().CheckVHost != 0; }
+
+void TSession::RemoteDoubleClick(int row)
+{
+    if (phase_ != Phase::Online)
+        return;
+    if (!ClientReady()) {
+        if (ftp_.State() == ftpStAbort)
+            AbortClient();
+        return;
+    }
+    if (!ReadyForCommand() || row < 0 || row >= remoteModel_->rowCount())
+        return;  // a double click during a listing is ignored
+    const DirEntry& entry = remoteModel_->Entry(row);
+    if (!entry.directory)
+        return;
+    if (entry.name == QLatin1String("..")) {
+        OneLevelUp();
+        return;
+    }
+    const QString before = ftp_.HostDirName();
+    QString dir;
+    if (ListingFormat::fromAnswer(CurrentSite().Answer).type == ListingFormat::Vms) {
+        dir = entry.name;
+    } else {
+        dir = before;
+        if (!dir.isEmpty() && !dir.endsWith('/'))
+            dir += '/';
+        dir += entry.name;
+    }
+    stopRequested_ = false;
+    ftp_.SetHostDirName(dir);
+    if (!Start(QStringLiteral("CWD"), [this] { ftp_.Cwd(); }))
+        ftp_.SetHostDirName(before);
+}
+
+void TSession::OneLevelUp()
+{
+    if (phase_ != Phase::Online || remotePathIndex_ <= 0 || !ReadyForCommand())
+        return;
+    if (ftp_.State() != ftpStReady || ftp_.HostDirName() == homeDir_)
+        return;  // never above the directory the login reported
+    const QString before = ftp_.HostDirName();
+    const QString parent = RemoteParentDir(before);
+    stopRequested_ = false;
+    if (parent == QLatin1String("/") && VirtualHost()) {
+        // The server names its own top.
+        ftp_.SetHostDirName(QString());
+        if (!Start(QStringLiteral("PWD"), [this] { ftp_.Pwd(); }))
+            ftp_.SetHostDirName(before);
+        return;
+    }
+    ftp_.SetHostDirName(parent);
+    if (!Start(QStringLiteral("CDUP"), [this] { ftp_.CDup(); }))
+        ftp_.SetHostDirName(before);
+}
+
+void TSession::ChoosePathItem(int index)
+{
+    if (phase_ != Phase::Online)
+        return;
+    if (busy_ || !ReadyForCommand() || ftp_.State() != ftpStReady) {
+        // Busy: the choice is undone.
+        RestorePathSelection();
+        return;
+    }
+    if (index == 0) {
+        Disconnect();
+        return;
+    }
+    const QStringList items = remotePath_.stringList();
+    if (index < 1 || index >= items.size()) {
+        RestorePathSelection();
+        return;
+    }
+    QString path = RemotePathOfItem(items, index, VirtualHost());
+    if (VirtualHost() && IsOutsideHome(path, homeDir_)) {
+        // Outside the user's part of a shared host: nothing is sent.
+        RestorePathSelection();
+        return;
+    }
+    if (path.isEmpty())
+        path = QStringLiteral("/");
+    const QString before = ftp_.HostDirName();
+    ftp_.SetHostDirName(path);
+    stopRequested_ = false;
+    if (!Start(QStringLiteral("CWD"), [this] { ftp_.Cwd(); })) {
+        ftp_.SetHostDirName(before);
+        RestorePathSelection();
+        return;
+    }
+    SetBusy(true);
+    remotePathIndex_ = index;
+}
+
+void TSession::RestorePathSelection()
+{
+    // The view re-reads the selection from RemotePathIndex.
+    emit ListingShown();
+}
+
+void TSession::ChangeDirectory()
+{
+    if (phase_ != Phase::Online || !ReadyForCommand())
+        return;
+    QString dir = remotePathIndex_ >= 2 ? remotePath_.stringList().value(remotePathIndex_) : QString();
+    IUserInterface* ui = userInterface();
+    if (!ui || !ui->InputLine(Msg(mainmsg::ChangeDirectory), QString(), dir, false, 255))
+        return;
+    // The prompt was modal: a keep-alive may have started meanwhile.
+    if (!ReadyForCommand())
+        return;
+    const QString before = ftp_.HostDirName();
+    ftp_.SetHostDirName(dir);
+    stopRequested_ = false;
+    if (!Start(QStringLiteral("CWD"), [this] { ftp_.Cwd(); }))
+        ftp_.SetHostDirName(before);
+}
+
+void TSession::Refresh()
+{
+    if (phase_ == Phase::SiteList) {
+        sites_->Refresh();
+        return;
+    }
+    if (!ReadyForCommand())
+        return;
+    stopRequested_ = false;
+    StartListing();
+}
+
+// The finished listing: read and delete the listing file, parse it with the
+// site's server type, fill the remote list and rebuild the path box.
+void TSession::ShowRemoteListing()
+{
+    if (!ftp_.Connected()) {
+        AbortClient();
+        SessionEnded();
+        return;
+    }
+    listingRaw_.clear();
+    QFile file(listingFile_);
+    if (file.open(QIODevice::ReadOnly)) {
+        listingRaw_ = DecodeListingLines(file.readAll());
+        file.close();
+    }
+    QFile::remove(listingFile_);
+    const TFTPServerObj& site = CurrentSite();
+    ParsedListing parsed = parseListingEntries(listingRaw_, ListingFormat::fromAnswer(site.Answer));
+    if (!parsed.directory.isEmpty())
+        ftp_.SetHostDirName(parsed.directory.trimmed());
+    listingEntries_ = std::move(parsed.entries);
+
+    RemoteViewOptions view;
+    view.answer = site.Answer;
+    view.siteTimeZone = site.TimeZone;
+    view.localTimeZone = options_.TimeZone;
+    view.mask = remoteMask_;
+    view.dateType = options_.DateType;
+    remoteModel_->Fill(listingEntries_, view);
+    if (remoteModel_->DroppedCount() > 0) {
+        // Names that no file system could hold are shown nowhere.
+        Display(QStringLiteral("! %1 listing entries with an empty name or one holding \"/\" or NUL are not shown: %2")
+                    .arg(remoteModel_->DroppedCount())
+                    .arg(remoteModel_->DroppedNames().join(QStringLiteral(", "))));
+    }
+    selectedCount_ = 0;
+    selectedBytes_ = 0;
+    SetInfoLine(QString());
+    RebuildRemotePath();
+    SetBusy(false);
+    emit ListingShown();
+}
+
+void TSession::RebuildRemotePath()
+{
+    QStringList items{Msg(mainmsg::ServerList) + QStringLiteral(" ..."), ftp_.HostName()};
+    items += RemotePathComponents(ftp_.HostDirName());
+    remotePath_.setStringList(items);
+    remotePathIndex_ = int(items.size()) - 1;
+}
+
+void TSession::SetRemoteMask(const QString& mask)
+{
+    remoteMask_ = mask;
+}
+
+void TSession::RemoteSelectionChanged(const QList<int>& selectedRows)
+{
+    if (phase_ != Phase::Online)
+        return;
+    qint64 count = 0, total = 0;
+    for (int row : selectedRows) {
+        if (row < 0 || row >= remoteModel_->rowCount() || remoteModel_->Entry(row).directory)
+            continue;
+        ++count;
+        total += qMax<qint64>(0, remoteModel_->Size(row));
+    }
+    selectedCount_ = int(count);
+    selectedBytes_ = total;
+    SetInfoLine(SelectionSummary(count, total, {Msg(mainmsg::Byte), Msg(mainmsg::In), Msg(mainmsg::Files)}));
+}
