@@ -4,7 +4,11 @@
 
 #include "i18n/MainMessages.h"
 #include "i18n/MsgLanguage.h"
+#include "listing/ListSort.h"
+#include "listing/ListSortProxy.h"
+#include "listing/RemoteListModel.h"
 #include "session/MainStateLocalFiles.h"
+#include "session/Session.h"
 #include "session/SiteList.h"
 #include "ui/LogPane.h"
 #include "ui/RemotePaneColumns.h"
@@ -46,10 +50,10 @@ namespace {
 const QStringList& notYetAvailable()
 {
     static const QStringList names = {
-        "sbConnect", "sbDisConnect", "sbStop", "cbCmd", "SpeedButton1", "SpeedButton2", "sbMkd1", "sbRen1",
-        "sbDel1", "sbView", "sbRun", "sbNewServer", "sbProperties", "sbMkd2", "sbRen2", "sbDel2", "Connect1", "Disconnect1", "StopTransfer1", "Preferences1", "UploadSelectedFiles1",
+        "cbCmd", "SpeedButton1", "SpeedButton2", "sbMkd1", "sbRen1",
+        "sbDel1", "sbView", "sbRun", "sbNewServer", "sbProperties", "sbMkd2", "sbRen2", "sbDel2", "Preferences1", "UploadSelectedFiles1",
         "Viewfile2", "MakeDirectory1", "Rename1", "Delete1", "SynchronizeDirectories2", "NewServer1",
-        "ServerProperties1", "Makedirectory2", "ChangeDirectory1", "Rename2", "CompareDirectories1",
+        "ServerProperties1", "Makedirectory2", "Rename2", "CompareDirectories1",
         "SynchronizeDirectories1", "FileAttributes1", "DownloadSelectedFiles1"};
     return names;
 }
@@ -69,6 +73,8 @@ T_Main::T_Main(QWidget* parent)
     logPane_ = std::make_unique<TLogPane>(Log);
     log_.SetPane(logPane_.get());
     BuildMenus();
+    SetCommandIcons();
+    ConnectSessionSignals();
     FormCreate();
 }
 
@@ -247,7 +253,6 @@ bool T_Main::SetLocalDir(const QString& dir)
 
 void T_Main::dlbxChange()
 {
-    lvLoc->setSortingEnabled(false);
     locModel_->removeRows(0, locModel_->rowCount());
     const QList<LocalFileRow> rows = ListLocalDirectory(localDir_, LocalFilterMask, FTPOptions.DateType);
     const QIcon dirIcon = style()->standardIcon(QStyle::SP_DirIcon);
@@ -255,12 +260,14 @@ void T_Main::dlbxChange()
     for (const LocalFileRow& r : rows) {
         auto* name = new QStandardItem(r.IsDir ? dirIcon : fileIcon, r.Name);
         name->setData(r.IsDir, Qt::UserRole);
+        name->setData(r.IsDir ? 1 : 2, listrole::ImageKind);
         auto* size = new QStandardItem(r.SizeText);
         size->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (!r.IsDir)
+            size->setData(r.Size, listrole::SortValue);
         locModel_->appendRow({name, size, new QStandardItem(r.Date), new QStandardItem(r.Time)});
     }
-    lvLoc->setSortingEnabled(true);
-    lvLoc->sortByColumn(0, Qt::AscendingOrder);
+    localSort_->SetSortKey(localSort_->SortKey());
     pnlLocInfo->clear();
 }
 
@@ -272,23 +279,8 @@ void T_Main::Display(const QString& line)
 void T_Main::ShowSiteList()
 {
     // The right pane shows the top folder of the saved sites.
-    if (FTPView->model() != siteColumns_) {
-        QItemSelectionModel* old = FTPView->selectionModel();
-        FTPView->setModel(siteColumns_);
-        siteColumns_->LinkSelections(FTPView->selectionModel(), siteList_->SelectionModel());
-        delete old;
-    }
-    FTPView->setHeaderHidden(true);
+    ShowRemotePane(true);
     siteList_->ShowSiteList(QString());
-}
-
-void T_Main::FTPViewDblClick()
-{
-    if (!siteListShown_)
-        return;
-    // Folders and ".." are handled by the list; opening a site (connecting)
-    // and creating a new one come with the session commands.
-    siteList_->DoubleClick();
 }
 
 void T_Main::SpawnNewSession()
@@ -333,7 +325,7 @@ void T_Main::FormClose()
     SaveOptions();
     // Free the right pane's rows and the site records they carry.
     siteList_->Clear();
-    ftpModel_->removeRows(0, ftpModel_->rowCount());
+    session_->RemoteModel()->Clear();
 }
 
 void T_Main::closeEvent(QCloseEvent* e)

@@ -28,6 +28,8 @@ class QTreeView;
 class TMsgLanguage;
 class TSiteList;
 class TRemotePaneColumns;
+class TSession;
+class TListSortProxy;
 
 
 class T_Main : public QMainWindow {
@@ -73,6 +75,8 @@ public:
     // The site list the right pane shows while SiteListShown.
     TSiteList* SiteList() const { return siteList_; }
     TSessionLog& SessionLog() { return log_; }
+    // The session engine the window forwards its commands to.
+    TSession* Session() const { return session_; }
     QString HelpFile() const { return helpFile_; }
 
     // The four masks, "*.*" at start.
@@ -107,6 +111,12 @@ private:
     void OpenHelp();
     void ShowSiteList();
     void FTPViewDblClick();
+    // The right pane shows the site list or the server's directory.
+    void ShowRemotePane(bool siteList);
+    void RemoteListingShown();
+    void RemoteSelectionChanged();
+    void ConnectSessionSignals();
+    void SetCommandIcons();
     void ShowAbout();
     void SetCommandEnabled(const QString& name, bool enabled);
     TWindowSnapshot WindowSnapshot() const;
@@ -136,9 +146,11 @@ private:
     TMsgLanguage* msl = nullptr;
     QFileSystemModel* dirModel_ = nullptr;
     QStandardItemModel* locModel_ = nullptr;
-    QStandardItemModel* ftpModel_ = nullptr; // the server directory (six columns)
     TSiteList* siteList_ = nullptr;
     TRemotePaneColumns* siteColumns_ = nullptr; // the site list in six columns
+    TSession* session_ = nullptr;
+    TListSortProxy* remoteSort_ = nullptr;      // the server directory, ordered
+    TListSortProxy* localSort_ = nullptr;       // the local files, ordered
     std::unique_ptr<ILogPane> logPane_;
     TSessionLog log_;
 

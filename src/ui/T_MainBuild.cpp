@@ -4,6 +4,8 @@
 
 #include "i18n/MainMessages.h"
 #include "i18n/MsgLanguage.h"
+#include "listing/ListSortProxy.h"
+#include "session/Session.h"
 #include "session/SiteList.h"
 #include "ui/RemotePaneColumns.h"
 
@@ -22,6 +24,7 @@
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -75,10 +78,11 @@ QToolButton* toolButton(const char* name, const QString& text, const QString& ti
     return b;
 }
 
-QTreeView* listView(const char* name, QStandardItemModel* model, const QStringList& columns, QWidget* parent)
+QTreeView* listView(const char* name, QAbstractItemModel* model, const QStringList& columns, QWidget* parent)
 {
     auto* v = named(new QTreeView(parent), name);
-    model->setHorizontalHeaderLabels(columns);
+    for (int c = 0; c < columns.size(); ++c)
+        model->setHeaderData(c, Qt::Horizontal, columns[c], Qt::DisplayRole);
     v->setModel(model);
     v->setRootIsDecorated(false);
     v->setUniformRowHeights(true);
@@ -88,6 +92,20 @@ QTreeView* listView(const char* name, QStandardItemModel* model, const QStringLi
     v->setAllColumnsShowFocus(true);
     v->header()->setStretchLastSection(false);
     return v;
+}
+
+// A pane's row of tool buttons. Buttons that do not fit a narrow pane move
+// into the bar's overflow menu instead of making the whole window wider.
+QToolBar* paneToolBar(QWidget* parent, std::initializer_list<QToolButton*> buttons)
+{
+    auto* bar = new QToolBar(parent);
+    bar->setObjectName(parent->objectName() + QStringLiteral("Tools"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    for (QToolButton* b : buttons)
+        bar->addWidget(b);
+    return bar;
 }
 
 } // namespace
@@ -144,9 +162,7 @@ void T_Main::BuildWidgets()
     sbDel1 = toolButton("sbDel1", tr("Delete"), tr("Delete the selected items"), Panel6);
     sbView = toolButton("sbView", tr("View"), tr("View as text file"), Panel6);
     sbRun = toolButton("sbRun", tr("Run"), tr("Run application"), Panel6);
-    for (QToolButton* b : {SpeedButton1, sbMkd1, sbRen1, sbDel1, sbView, sbRun})
-        leftTools->addWidget(b);
-    leftTools->addStretch(1);
+    leftTools->addWidget(paneToolBar(Panel6, {SpeedButton1, sbMkd1, sbRen1, sbDel1, sbView, sbRun}), 1);
 
     Splitter2 = named(new QSplitter(Qt::Horizontal, Panel1), "Splitter2");
     Splitter2->setChildrenCollapsible(false);
@@ -185,8 +201,14 @@ void T_Main::BuildWidgets()
 
     locModel_ = new QStandardItemModel(this);
     locModel_->setObjectName(QStringLiteral("lvLocModel"));
-    lvLoc = listView("lvLoc", locModel_, {tr("Filename"), tr("Size"), tr("Date"), tr("Time")}, Splitter2);
-    lvLoc->setSortingEnabled(true);
+    locModel_->setColumnCount(4);
+    localSort_ = new TListSortProxy(this);
+    localSort_->setObjectName(QStringLiteral("lvLocSort"));
+    localSort_->setSourceModel(locModel_);
+    lvLoc = listView("lvLoc", localSort_, {tr("Filename"), tr("Size"), tr("Date"), tr("Time")}, Splitter2);
+    // Sorting is the proxy's: a header click changes its sort key.
+    lvLoc->setSortingEnabled(false);
+    lvLoc->header()->setSectionsClickable(true);
     lvLoc->header()->resizeSection(0, 180);
     Splitter2->setStretchFactor(1, 1);
     Splitter2->setSizes({170, 330}); // the tree a third, the file list the rest
@@ -211,9 +233,7 @@ void T_Main::BuildWidgets()
     sbMkd2 = toolButton("sbMkd2", tr("MkDir"), tr("Make a remote directory"), Panel7);
     sbRen2 = toolButton("sbRen2", tr("Rename"), tr("Rename the selected remote item"), Panel7);
     sbDel2 = toolButton("sbDel2", tr("Delete"), tr("Delete the selected remote items"), Panel7);
-    for (QToolButton* b : {SpeedButton2, sbNewServer, sbProperties, sbMkd2, sbRen2, sbDel2})
-        rightTools->addWidget(b);
-    rightTools->addStretch(1);
+    rightTools->addWidget(paneToolBar(Panel7, {SpeedButton2, sbNewServer, sbProperties, sbMkd2, sbRen2, sbDel2}), 1);
     Panel9 = titlePanel("Panel9", tr("FTP - servers"), Panel2);
     FTPPathPanel = panel("FTPPathPanel", Panel2);
     auto* pathRow = new QHBoxLayout(FTPPathPanel);
@@ -222,10 +242,20 @@ void T_Main::BuildWidgets()
     FTPOneLevelUp = toolButton("FTPOneLevelUp", tr("Up"), tr("Up one level"), FTPPathPanel);
     pathRow->addWidget(FTPPath, 1);
     pathRow->addWidget(FTPOneLevelUp);
-    ftpModel_ = new QStandardItemModel(this);
-    ftpModel_->setObjectName(QStringLiteral("FTPViewModel"));
+    // The session engine owns the server directory's model; the window shows
+    // it ordered through a sort proxy. The site list (and the message list
+    // both use) come first.
+    msl = CreateMainMessages(this);
+    siteList_ = new TSiteList(this);
+    siteList_->setObjectName(QStringLiteral("SiteList"));
+    siteList_->SetMessages(msl);
+    session_ = new TSession(siteList_, &log_, msl, this);
+    session_->setObjectName(QStringLiteral("Session"));
+    remoteSort_ = new TListSortProxy(this);
+    remoteSort_->setObjectName(QStringLiteral("FTPViewSort"));
+    remoteSort_->setSourceModel(session_->RemoteModel());
     ftpColumns = {tr("Filename"), tr("Size"), tr("Date"), tr("Time"), tr("Attributes"), tr("Links")};
-    FTPView = listView("FTPView", ftpModel_, ftpColumns, Panel2);
+    FTPView = listView("FTPView", remoteSort_, ftpColumns, Panel2);
     // Sites are dragged onto folder items to move them (the model does the move).
     FTPView->setDragEnabled(true);
     FTPView->setAcceptDrops(true);
@@ -261,13 +291,12 @@ void T_Main::BuildWidgets()
         w->setProperty("noTranslate", true);
 
     cTimer = named(new QTimer(this), "cTimer");
-    msl = CreateMainMessages(this);
 
-    connect(ExplorerButton1, &QPushButton::clicked, this, &QWidget::close);
+    connect(ExplorerButton1, &QPushButton::clicked, this, [this] {
+        session_->AbortForExit();
+        close();
+    });
     // The site list: path box, up button, double click.
-    siteList_ = new TSiteList(this);
-    siteList_->setObjectName(QStringLiteral("SiteList"));
-    siteList_->SetMessages(msl);
     siteColumns_ = new TRemotePaneColumns(ftpColumns, this);
     siteColumns_->setObjectName(QStringLiteral("SiteListColumns"));
     siteColumns_->setSourceModel(siteList_);
@@ -281,10 +310,14 @@ void T_Main::BuildWidgets()
     connect(FTPPath, &QComboBox::activated, this, [this](int i) {
         if (siteListShown_)
             siteList_->ChoosePathItem(i);
+        else
+            session_->ChoosePathItem(i);
     });
     connect(FTPOneLevelUp, &QToolButton::clicked, this, [this] {
         if (siteListShown_)
             siteList_->OneLevelUp();
+        else
+            session_->OneLevelUp();
     });
     connect(FTPView, &QTreeView::doubleClicked, this, &T_Main::FTPViewDblClick);
     // A change of the right pane's selection re-applies the session state
@@ -351,6 +384,7 @@ void T_Main::BuildMenus()
     ftp->addSeparator();
     action("Makedirectory2", tr("Make directory"), ftp);
     action("ChangeDirectory1", tr("Change Directory"), ftp);
+    action("Refresh3", tr("Refresh"), ftp);
     action("Rename2", tr("Rename"), ftp);
     action("CompareDirectories1", tr("Compare Directories"), ftp);
     action("SynchronizeDirectories1", tr("Synchronize Directories"), ftp);
@@ -406,7 +440,7 @@ void T_Main::BuildMenus()
 
     // The connection-dependent commands (enabled while connected / while not).
     connectedCommands_ = {"sbDisConnect", "sbStop", "sbRen2", "SpeedButton1", "SpeedButton2", "Disconnect1",
-                          "StopTransfer1", "Makedirectory2", "ChangeDirectory1", "Rename2", "CompareDirectories1",
+                          "StopTransfer1", "Makedirectory2", "ChangeDirectory1", "Refresh3", "Rename2", "CompareDirectories1",
                           "SynchronizeDirectories1", "FileAttributes1", "DownloadSelectedFiles1",
                           "UploadSelectedFiles1", "SynchronizeDirectories2"};
     disconnectedCommands_ = {"sbConnect", "sbNewServer", "sbProperties", "Connect1", "Preferences1", "NewServer1",

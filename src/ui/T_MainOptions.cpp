@@ -3,7 +3,9 @@
 // window, and the pane layout block.
 #include "ui/T_Main.h"
 
+#include "listing/ListSortProxy.h"
 #include "session/ApplyOptions.h"
+#include "session/Session.h"
 #include "settings/Globals.h"
 #include "ui/FontRec.h"
 
@@ -52,6 +54,11 @@ void T_Main::ApplyOptions()
     // The client's settings are applied by the session with the client; here
     // the log file binding, the fonts and the local pane's start directory.
     log_.Apply(LogSettingsFromOptions(FTPOptions));
+    session_->SetOptions(FTPOptions);
+    session_->SetListingFile(FTPOptions.ListingFile);
+    session_->SetRemoteMask(RemoteFilterMask);
+    remoteSort_->SetDateType(FTPOptions.DateType);
+    localSort_->SetDateType(FTPOptions.DateType);
     for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(lvLoc), static_cast<QWidget*>(FTPView)})
         ApplyFontRec(w, FTPOptions.Font, 0);
     ApplyFontRec(Panel8, FTPOptions.Font, 4);

@@ -49,8 +49,8 @@ const Component kComponents[] = {
 
 // Commands of features this build does not have yet: present, but disabled.
 const char* const kLaterCommands[] = {
-    "sbConnect", "sbDisConnect", "sbStop", "cbCmd", "sbMkd1", "sbRen1", "sbDel1", "sbView", "sbRun",
-    "sbNewServer", "sbProperties", "sbMkd2", "sbRen2", "sbDel2", "Connect1", "Disconnect1", "StopTransfer1",
+    "cbCmd", "sbMkd1", "sbRen1", "sbDel1", "sbView", "sbRun",
+    "sbNewServer", "sbProperties", "sbMkd2", "sbRen2", "sbDel2",
     "Preferences1", "NewServer1", "ServerProperties1", "UploadSelectedFiles1", "DownloadSelectedFiles1",
 };
 

@@ -1,0 +1,132 @@
+// T_Main and the session engine: the window forwards the session commands
+// to the engine and shows what its models and signals say. The right pane
+// shows the site list or, while a session is open, the server's directory.
+#include "ui/T_Main.h"
+
+#include "listing/ListSortProxy.h"
+#include "listing/RemoteListModel.h"
+#include "session/Session.h"
+#include "session/SiteList.h"
+#include "ui/RemotePaneColumns.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+constexpr int kRemoteColumns = 6;
+} // namespace
+
+void T_Main::ConnectSessionSignals()
+{
+    auto onCommand = [this](const char* name, auto slot) {
+        if (auto* b = findChild<QToolButton*>(QLatin1String(name)))
+            connect(b, &QToolButton::clicked, this, slot);
+        else if (auto* a = findChild<QAction*>(QLatin1String(name)))
+            connect(a, &QAction::triggered, this, slot);
+    };
+    onCommand("sbConnect", [this] { session_->ConnectToSite(); });
+    onCommand("Connect1", [this] { session_->ConnectToSite(); });
+    onCommand("sbDisConnect", [this] { session_->Disconnect(); });
+    onCommand("Disconnect1", [this] { session_->Disconnect(); });
+    onCommand("sbStop", [this] { session_->StopTransfer(); });
+    onCommand("StopTransfer1", [this] { session_->StopTransfer(); });
+    onCommand("ChangeDirectory1", [this] { session_->ChangeDirectory(); });
+    onCommand("Refresh3", [this] { session_->Refresh(); });
+
+    connect(session_, &TSession::SessionControlsChanged, this, &T_Main::UpdateSessionControls);
+    connect(session_, &TSession::SiteListShownChanged, this, &T_Main::ShowRemotePane);
+    connect(session_, &TSession::ListingShown, this, &T_Main::RemoteListingShown);
+    connect(session_, &TSession::BusyChanged, this, [this](bool busy) { FTPPath->setEnabled(!busy); });
+    connect(session_, &TSession::InfoLineChanged, pnlFtpInfo, &QLabel::setText);
+    connect(session_, &TSession::InfoLineVisibleChanged, pnlFtpInfo, &QWidget::setVisible);
+    connect(session_, &TSession::LocalDirWanted, this, [this](const QString& dir) { SetLocalDir(dir); });
+    connect(session_, &TSession::NewSiteWanted, this, [this] {
+        Display(tr("Select a site in the right pane to connect to it. New sites are added in the site list "
+                   "files for now; the site properties dialog is not part of this version."));
+    });
+
+    // Header clicks change the sort key of the list's proxy.
+    FTPView->header()->setSectionsClickable(true);
+    connect(FTPView->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        if (!siteListShown_)
+            remoteSort_->ColumnClick(column);
+    });
+    connect(lvLoc->header(), &QHeaderView::sectionClicked, localSort_, &TListSortProxy::ColumnClick);
+}
+
+void T_Main::ShowRemotePane(bool siteList)
+{
+    siteListShown_ = siteList;
+    QAbstractItemModel* next = siteList ? static_cast<QAbstractItemModel*>(siteColumns_) : remoteSort_;
+    if (FTPView->model() != next) {
+        // The column titles (perhaps translated) go over to the other model.
+        if (QAbstractItemModel* current = FTPView->model())
+            for (int c = 0; c < kRemoteColumns; ++c)
+                next->setHeaderData(c, Qt::Horizontal, current->headerData(c, Qt::Horizontal), Qt::DisplayRole);
+        QItemSelectionModel* old = FTPView->selectionModel();
+        FTPView->setModel(next);
+        if (siteList)
+            siteColumns_->LinkSelections(FTPView->selectionModel(), siteList_->SelectionModel());
+        else
+            connect(FTPView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                    &T_Main::RemoteSelectionChanged);
+        delete old;
+    }
+    // The site list shows names only; a server directory all its columns.
+    FTPView->setHeaderHidden(siteList);
+    const QSignalBlocker block(FTPPath);
+    FTPPath->setModel(siteList ? siteList_->PathModel() : session_->RemotePathModel());
+    FTPPath->setCurrentIndex(siteList ? siteList_->PathIndex() : session_->RemotePathIndex());
+    FTPPath->setEnabled(true);
+}
+
+void T_Main::RemoteListingShown()
+{
+    if (siteListShown_)
+        return;
+    {
+        const QSignalBlocker block(FTPPath);
+        FTPPath->setCurrentIndex(session_->RemotePathIndex());
+    }
+    FTPPath->setEnabled(!session_->Busy());
+    TRemoteListModel* model = session_->RemoteModel();
+    // The name column fits the widest name (the whole list for names only).
+    const int width = model->ViewKind() == 1
+                          ? FTPView->viewport()->width() - 14
+                          : FTPView->fontMetrics().horizontalAdvance(model->WidestCaption()) + 30
+                                + FTPView->iconSize().width();
+    FTPView->header()->resizeSection(0, qMax(width, 30));
+    const int first = model->FirstFileRow();
+    if (first >= 0) {
+        const QModelIndex at = remoteSort_->mapFromSource(model->index(first, 0));
+        FTPView->selectionModel()->select(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        FTPView->setCurrentIndex(at);
+    }
+}
+
+void T_Main::RemoteSelectionChanged()
+{
+    if (siteListShown_)
+        return;
+    QList<int> rows;
+    for (const QModelIndex& i : FTPView->selectionModel()->selectedRows())
+        rows << remoteSort_->mapToSource(i).row();
+    session_->RemoteSelectionChanged(rows);
+}
+
+void T_Main::FTPViewDblClick()
+{
+    if (siteListShown_) {
+        session_->SiteListDoubleClick();
+        return;
+    }
+    const QModelIndex current = FTPView->currentIndex();
+    if (current.isValid())
+        session_->RemoteDoubleClick(remoteSort_->mapToSource(current).row());
+}
