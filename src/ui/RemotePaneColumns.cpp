@@ -112,6 +112,8 @@ void TRemotePaneColumns::LinkSelections(QItemSelectionModel* view, QItemSelectio
     };
     connect(view, &QItemSelectionModel::selectionChanged, this,
             [view, source, copyRows] { copyRows(view, source, true); });
-    connect(source, &QItemSelectionModel::selectionChanged, this,
+    // The view's selection model is replaced whenever the pane changes its
+    // model: the link ends with it.
+    connect(source, &QItemSelectionModel::selectionChanged, view,
             [view, source, copyRows] { copyRows(source, view, false); });
 }

@@ -1,0 +1,168 @@
+// A user's session from the window against real servers: choose the saved
+// site, connect, open a folder by double click, go up, use the path box,
+// refresh and disconnect, watching the right pane, the path box, the
+// controls and the log the way the user sees them.
+#include "MainWindowFixture.h"
+
+#include "FtpServers.h"
+#include "listing/ListSortProxy.h"
+#include "session/Session.h"
+#include "session/SiteList.h"
+#include "sites/SiteLine.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+
+enum class Kind { PyftpdlibPassive, VsftpdActive };
+
+class MainWindowSessionTest : public MainWindowTest, public ::testing::WithParamInterface<Kind> {
+protected:
+    testftp::FtpServer server;
+
+    bool startServer()
+    {
+        QString error;
+        const bool ok = GetParam() == Kind::PyftpdlibPassive ? server.startPyftpdlib(&error) : server.startVsftpd(&error);
+        if (!ok)
+            ADD_FAILURE() << error.toStdString();
+        return ok;
+    }
+
+    void writeSite()
+    {
+        TFTPServerObj s = CreateSite(TSiteDefaults{});
+        s.Name = QStringLiteral("Test server");
+        s.Server = QStringLiteral("127.0.0.1");
+        s.Port = QString::number(server.port());
+        if (server.user() == QLatin1String("anonymous")) {
+            s.Anonymous = 1;
+            s.EMail = QStringLiteral("guest@example.org");
+        } else {
+            s.User = server.user();
+            s.Password = server.password();
+            s.SavePassword = 1;
+        }
+        s.Pasv = GetParam() == Kind::PyftpdlibPassive ? 1 : 0;
+        s.InitialDir = server.remotePrefix().isEmpty() ? QString() : QStringLiteral("/") + server.remotePrefix();
+        QFile f(dir.filePath(QStringLiteral("ftplist.TXT")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(SiteLine(s).toUtf8() + '\n');
+    }
+
+    TSession* session() const { return window->Session(); }
+    QTreeView* view() const { return find<QTreeView>("FTPView"); }
+    QComboBox* pathBox() const { return find<QComboBox>("FTPPath"); }
+
+    bool idle()
+    {
+        return testenv::waitFor([this] {
+            return session()->CurrentPhase() == TSession::Phase::Online && !session()->RequestInFlight()
+                   && session()->Ftp1().State() == ftpStReady && !session()->Busy();
+        }, 10000);
+    }
+    QStringList rowNames() const
+    {
+        QStringList names;
+        for (int r = 0; r < view()->model()->rowCount(); ++r)
+            names << view()->model()->index(r, 0).data().toString();
+        return names;
+    }
+    QStringList pathItems() const
+    {
+        QStringList items;
+        for (int i = 0; i < pathBox()->count(); ++i)
+            items << pathBox()->itemText(i);
+        return items;
+    }
+    void doubleClick(const QString& name)
+    {
+        const int row = int(rowNames().indexOf(name));
+        ASSERT_GE(row, 0) << name.toStdString();
+        const QModelIndex idx = view()->model()->index(row, 0);
+        view()->setCurrentIndex(idx);
+        emit view()->doubleClicked(idx);
+    }
+};
+
+TEST_P(MainWindowSessionTest, ConnectBrowseAndDisconnect)
+{
+    if (!startServer())
+        return;
+    const QString data = server.dataDir();
+    ASSERT_TRUE(QDir(data).mkpath(QStringLiteral("docs/inner")));
+    QFile(data + "/docs/readme.txt").open(QIODevice::WriteOnly);
+    QFile big(data + "/big file.bin");
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    big.write(QByteArray(1048576, 'x'));
+    big.close();
+    writeSite();
+    start();
+    ASSERT_TRUE(window->SiteListShown());
+    TSiteList* sites = window->SiteList();
+    sites->SelectRow(sites->FindCaption(QStringLiteral("Test server")));
+    find<QToolButton>("sbConnect")->click();
+
+    ASSERT_TRUE(idle()) << find<QPlainTextEdit>("Log")->toPlainText().toStdString();
+    EXPECT_FALSE(window->SiteListShown());
+    EXPECT_FALSE(view()->isHeaderHidden());
+    EXPECT_TRUE(rowNames().contains("docs"));
+    EXPECT_TRUE(rowNames().contains("big file.bin"));
+    // Directories come before files.
+    EXPECT_LT(rowNames().indexOf("docs"), rowNames().indexOf("big file.bin"));
+    EXPECT_EQ(pathItems().value(1), "127.0.0.1");
+    EXPECT_FALSE(find<QToolButton>("sbConnect")->isEnabled());
+    EXPECT_TRUE(find<QToolButton>("sbDisConnect")->isEnabled());
+    const QStringList home = pathItems();
+
+    doubleClick("docs");
+    ASSERT_TRUE(testenv::waitFor([&] { return pathItems().endsWith("docs"); }, 10000));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(rowNames(), QStringList({"inner", "readme.txt"}));
+    EXPECT_EQ(pathBox()->currentIndex(), pathBox()->count() - 1);
+
+    doubleClick("inner");
+    ASSERT_TRUE(testenv::waitFor([&] { return pathItems().endsWith("inner"); }, 10000));
+    ASSERT_TRUE(idle());
+
+    find<QToolButton>("FTPOneLevelUp")->click();
+    ASSERT_TRUE(testenv::waitFor([&] { return pathItems().endsWith("docs"); }, 10000));
+    ASSERT_TRUE(idle());
+
+    // The path box back to the login directory.
+    emit pathBox()->activated(int(home.size()) - 1);
+    ASSERT_TRUE(testenv::waitFor([&] { return pathItems() == home; }, 10000));
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(rowNames().contains("docs"));
+
+    // Refresh shows a file that appeared meanwhile.
+    QFile(data + "/new.txt").open(QIODevice::WriteOnly);
+    find<QAction>("Refresh3")->trigger();
+    ASSERT_TRUE(testenv::waitFor([&] { return rowNames().contains("new.txt"); }, 10000));
+
+    find<QToolButton>("sbDisConnect")->click();
+    ASSERT_TRUE(testenv::waitFor([&] { return window->SiteListShown(); }, 10000));
+    EXPECT_TRUE(rowNames().contains("Test server"));
+    EXPECT_TRUE(find<QToolButton>("sbConnect")->isEnabled());
+    const QString log = find<QPlainTextEdit>("Log")->toPlainText();
+    if (server.user() != QLatin1String("anonymous")) {
+        // (vsftpd's anonymous login needs no PASS at all.)
+        EXPECT_TRUE(log.contains("> PASS (hidden)"));
+        EXPECT_FALSE(log.contains(server.password())) << log.toStdString();
+    }
+    EXPECT_TRUE(log.contains("Connection closed"));
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServers, MainWindowSessionTest,
+                         ::testing::Values(Kind::PyftpdlibPassive, Kind::VsftpdActive),
+                         [](const auto& info) {
+                             return info.param == Kind::PyftpdlibPassive ? std::string("PyftpdlibPassive")
+                                                                         : std::string("VsftpdActive");
+                         });
+
+} // namespace
