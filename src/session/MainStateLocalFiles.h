@@ -2,6 +2,9 @@
 // The rows of the local file list: the entries of one directory as the left
 // pane shows them (name, size, date, time), filtered by the local mask.
 // Kept free of widgets so the listing rules are testable headless.
+#include "listing/FileMask.h"        // MatchesFilter: the local filter's matching
+#include "listing/ListingDisplay.h"  // GroupedByteCount: the size texts
+
 #include <QList>
 #include <QString>
 
@@ -14,14 +17,8 @@ struct LocalFileRow {
     QString Time;      // "hh:mm"
 };
 
-// Digits grouped by three from the right, groups separated by one space.
-QString GroupedByteCount(qint64 bytes);
-
-// True when name matches the wildcard mask ("*", "?"), ignoring case.
-// "*.*" matches every name, also one without a dot.
-bool MatchesLocalMask(const QString& name, const QString& mask);
-
 // Lists dir (hidden entries included, "." and ".." left out). Files that do
-// not match mask are skipped; directories are always listed. An unreadable
-// or missing directory gives an empty list.
+// not match mask (MatchesFilter, the rule of both lists) are skipped;
+// directories are always listed. An unreadable or missing directory gives an
+// empty list.
 QList<LocalFileRow> ListLocalDirectory(const QString& dir, const QString& mask, int dateType);

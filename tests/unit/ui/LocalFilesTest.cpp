@@ -31,14 +31,14 @@ TEST(LocalFiles, ByteCountsAreGroupedByThreeWithSpaces)
 
 TEST(LocalFiles, MasksMatchWithoutRegardToCase)
 {
-    EXPECT_TRUE(MatchesLocalMask("README", "*.*"));
-    EXPECT_TRUE(MatchesLocalMask("notes.TXT", "*.txt"));
-    EXPECT_FALSE(MatchesLocalMask("notes.txt.bak", "*.txt"));
-    EXPECT_TRUE(MatchesLocalMask("a1.log", "a?.log"));
-    EXPECT_FALSE(MatchesLocalMask("ab1.log", "a?.log"));
+    EXPECT_TRUE(MatchesFilter("README", "*.*"));
+    EXPECT_TRUE(MatchesFilter("notes.TXT", "*.txt"));
+    EXPECT_FALSE(MatchesFilter("notes.txt.bak", "*.txt"));
+    EXPECT_TRUE(MatchesFilter("a1.log", "a?.log"));
+    EXPECT_FALSE(MatchesFilter("ab1.log", "a?.log"));
     // Regular-expression characters in a name or mask are literal.
-    EXPECT_TRUE(MatchesLocalMask("x(1)+.txt", "x(1)+.*"));
-    EXPECT_FALSE(MatchesLocalMask("xx1.txt", "x(1)+.*"));
+    EXPECT_TRUE(MatchesFilter("x(1)+.txt", "x(1)+.*"));
+    EXPECT_FALSE(MatchesFilter("xx1.txt", "x(1)+.*"));
 }
 
 TEST(LocalFiles, FilterHidesOtherFilesButNeverDirectories)

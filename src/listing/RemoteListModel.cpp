@@ -1,0 +1,229 @@
+#include "listing/RemoteListModel.h"
+
+#include "listing/FileMask.h"
+#include "listing/ListingDate.h"
+#include "listing/ListingDisplay.h"
+#include "listing/ListingFormat.h"
+#include "listing/ListingText.h"
+
+namespace {
+
+// Names that must never reach a path: the server could make a "file" called
+// "../x" or "a/b" stand for something else, and NUL ends a path early.
+bool unsafeName(const QString& name)
+{
+    return name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QChar(0));
+}
+
+QString formatTime(const QTime& t)
+{
+    QString out;
+    out.reserve(5);
+    out += QLatin1Char(char('0' + t.hour() / 10));
+    out += QLatin1Char(char('0' + t.hour() % 10));
+    out += QLatin1Char(':');
+    out += QLatin1Char(char('0' + t.minute() / 10));
+    out += QLatin1Char(char('0' + t.minute() % 10));
+    return out;
+}
+
+} // namespace
+
+int ViewKind(const QString& answer)
+{
+    return answer.isEmpty() ? 0 : ListingFormat::fromAnswer(answer).type;
+}
+
+TRemoteListModel::TRemoteListModel(QObject* parent)
+    : QAbstractTableModel(parent),
+      titles_{QStringLiteral("Filename"), QStringLiteral("Size"), QStringLiteral("Date"),
+              QStringLiteral("Time"), QStringLiteral("Attributes"), QStringLiteral("Links")}
+{
+}
+
+void TRemoteListModel::clearRows()
+{
+    rows_.clear();
+    firstFile_ = -1;
+    widest_.clear();
+    dropped_ = 0;
+    droppedNames_.clear();
+}
+
+void TRemoteListModel::Clear()
+{
+    beginResetModel();
+    clearRows();
+    endResetModel();
+}
+
+void TRemoteListModel::Fill(const std::vector<DirEntry>& entries, const RemoteViewOptions& options)
+{
+    beginResetModel();
+    clearRows();
+    viewKind_ = ::ViewKind(options.answer);
+    const bool namesOnly = viewKind_ == ListingFormat::Text;
+    // Each zone to a day fraction first: their hours-and-minutes texts do not
+    // subtract (5.30 - 0.45 is 4:45, not 4.85).
+    const double shift = HoursToDayFraction(options.siteTimeZone) - HoursToDayFraction(options.localTimeZone);
+    const QDate today = options.today.isNull() ? QDate::currentDate() : options.today;
+    const FileMask mask(options.mask);
+
+    rows_.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const DirEntry& e = entries[i];
+        if (unsafeName(e.name)) {
+            if (droppedNames_.size() < kMaxDroppedNames)
+                droppedNames_.append(EscapedName(e.name));
+            ++dropped_;
+            continue;
+        }
+        if (!e.directory && !namesOnly && !mask.Matches(e.name))
+            continue;
+        Row r;
+        r.entry = e;
+        r.source = int(i);
+        r.imageKind = e.directory ? 1 : 2;
+        if (!namesOnly) {
+            if (!e.directory) {
+                r.sizeText = FormatSize(e.size);
+                r.hasSize = ParseGroupedSize(e.size, r.size);
+            }
+            QString when;
+            when.reserve(e.date.size() + 1 + e.time.size());
+            when += e.date;
+            when += QLatin1Char(' ');
+            when += e.time;
+            const ListingDateTime dt = ParseListingDate(when, shift, today);
+            r.date = dt.date;
+            r.dateText = FormatListDate(dt.date, options.dateType);
+            r.timeText = formatTime(dt.time);
+        }
+        if (r.imageKind == 2 && firstFile_ < 0)
+            firstFile_ = int(rows_.size());
+        if (e.name.size() > widest_.size())
+            widest_ = e.name;
+        rows_.push_back(std::move(r));
+    }
+    endResetModel();
+}
+
+void TRemoteListModel::Fill(const QStringList& entryTexts, const RemoteViewOptions& options)
+{
+    std::vector<DirEntry> entries;
+    entries.reserve(size_t(entryTexts.size()));
+    for (const QString& t : entryTexts)
+        entries.push_back(DirEntry::fromText(t));
+    Fill(entries, options);
+}
+
+qint64 TRemoteListModel::Size(int row) const
+{
+    const Row& r = rows_[size_t(row)];
+    return r.imageKind == 2 && r.hasSize && r.size > 0 ? r.size : 0;
+}
+
+void TRemoteListModel::SetColumnTitles(const QStringList& titles)
+{
+    for (int i = 0; i < ColumnCount && i < titles.size(); ++i)
+        titles_[i] = titles[i];
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+}
+
+void TRemoteListModel::SetImageDecorations(const QVariantList& decorations)
+{
+    decorations_ = decorations;
+    if (!rows_.empty())
+        emit dataChanged(index(0, ColName), index(int(rows_.size()) - 1, ColName), {Qt::DecorationRole});
+}
+
+ListSortItem TRemoteListModel::SortItem(int row) const
+{
+    const Row& r = rows_[size_t(row)];
+    ListSortItem item;
+    item.imageKind = r.imageKind;
+    item.name = r.entry.name;
+    item.hasSize = r.hasSize;
+    item.size = r.size;
+    item.date = r.date;
+    item.time = r.timeText;
+    if (viewKind_ != ListingFormat::Text)
+        item.attributes = r.entry.attributes;
+    item.index = row;
+    return item;
+}
+
+int TRemoteListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int TRemoteListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TRemoteListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(rows_.size()))
+        return {};
+    const Row& r = rows_[size_t(index.row())];
+    const bool namesOnly = viewKind_ == ListingFormat::Text;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        switch (index.column()) {
+        case ColName: return r.entry.name;
+        case ColSize: return r.sizeText;
+        case ColDate: return r.dateText;
+        case ColTime: return r.timeText;
+        case ColAttributes: return namesOnly ? QString() : r.entry.attributes;
+        case ColLinks: return namesOnly ? QString() : r.entry.linkTarget;
+        }
+        break;
+    case Qt::DecorationRole:
+        if (index.column() == ColName)
+            return decorations_.value(r.imageKind);
+        break;
+    case Qt::TextAlignmentRole:
+        if (index.column() == ColSize)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        if (index.column() == ColDate || index.column() == ColTime)
+            return int(Qt::AlignCenter);
+        break;
+    case listrole::ImageKind:
+        return r.imageKind;
+    case listrole::SortValue:
+        if (index.column() == ColSize && r.hasSize)
+            return r.size;
+        if (index.column() == ColDate && r.date.isValid() && !namesOnly)
+            return r.date;
+        break;
+    }
+    return {};
+}
+
+Qt::ItemFlags TRemoteListModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+}
+
+QVariant TRemoteListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::EditRole) && section >= 0
+        && section < ColumnCount)
+        return titles_[section];
+    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole && section == ColSize)
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+bool TRemoteListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role)
+{
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole) || section < 0
+        || section >= ColumnCount)
+        return false;
+    titles_[section] = value.toString();
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
