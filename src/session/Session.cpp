@@ -15,11 +15,15 @@
 #include <QLocale>
 #include <QMetaObject>
 
-TSession::TSession(TSiteList* sites, TSessionLog* log, const TMsgLanguage* msl, QObject* parent)
-    : QObject(parent), ftp_(this), keepAlive_(&ftp_, nullptr, this), sites_(sites), log_(log), msl_(msl),
-      remoteModel_(new TRemoteListModel(this))
+TSession::TSession(TSiteList* sites, TSessionLog* log, const TMsgLanguage* msl, QObject* parent,
+                   QTimer* keepAliveTimer)
+    : QObject(parent), ftp_(this), keepAlive_(&ftp_, keepAliveTimer, this), sites_(sites), log_(log), msl_(msl),
+      remoteModel_(new TRemoteListModel(this)), watchdog_(new QTimer(this))
 {
     remoteModel_->setObjectName(QStringLiteral("FTPViewModel"));
+    watchdog_->setObjectName(QStringLiteral("SessionWatchdog"));
+    watchdog_->setSingleShot(true);
+    connect(watchdog_, &QTimer::timeout, this, &TSession::ServerSilent);
     HookClient();
 }
 
@@ -87,7 +91,31 @@ bool TSession::Start(const QString& what, const std::function<void()>& op)
         return false;
     }
     inFlight_ = true;
+    ArmWatchdog();
     return true;
+}
+
+// Every sign of life from the server (a line, transfer progress) gives the
+// request another TimeOut seconds.
+void TSession::ArmWatchdog()
+{
+    if (options_.TimeOut > 0)
+        watchdog_->start(options_.TimeOut * 1000);
+}
+
+bool TSession::WatchdogArmed() const { return watchdog_->isActive(); }
+
+void TSession::ServerSilent()
+{
+    watchdog_->stop();
+    const bool waiting = phase_ == Phase::Connecting || phase_ == Phase::LoggingIn || inFlight_ || !ClientReady();
+    if (phase_ == Phase::SiteList || !waiting)
+        return;
+    Display(QStringLiteral("! No answer from the server for %1 seconds: the connection is closed")
+                .arg(options_.TimeOut));
+    userEnded_ = true;
+    AbortClient();
+    SessionEnded();
 }
 
 // A step that runs from the event loop once the current event has returned.
@@ -224,6 +252,7 @@ void TSession::StartConnect()
     }
     ++connectsPending_;
     ++attempt_;
+    ArmWatchdog();
     SetPhase(Phase::Connecting);
     emit SessionControlsChanged(true);  // Stop and Disconnect work while connecting
 }
@@ -282,6 +311,7 @@ void TSession::SessionEnded()
         return;
     }
     keepAlive_.Stop();
+    watchdog_->stop();
     inFlight_ = false;
     afterType_ = nullptr;
     flags_ = 0;
@@ -355,6 +385,8 @@ void TSession::AbortForExit()
 void TSession::Ftp1Display(QString& msg)
 {
     // The password never reaches the log.
+    if (watchdog_->isActive())
+        ArmWatchdog();
     if (msg.contains(QLatin1String("PASS "), Qt::CaseInsensitive))
         Display(QStringLiteral("> PASS (hidden)"));
     else
@@ -363,6 +395,8 @@ void TSession::Ftp1Display(QString& msg)
 
 void TSession::Ftp1Progress(int count, bool& abort)
 {
+    if (watchdog_->isActive())
+        ArmWatchdog();
     emit TransferProgress(count);
     abort = stopRequested_;
 }

@@ -23,6 +23,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QStringListModel>
+#include <QTimer>
 #include <functional>
 #include <vector>
 
@@ -59,8 +60,10 @@ public:
 
     // sites: the site list the right pane shows while no session is open
     // (its CurrentSite is the site in use); log: where every line goes;
-    // msl: the window's message list (built-in English texts when null).
-    TSession(TSiteList* sites, TSessionLog* log, const TMsgLanguage* msl = nullptr, QObject* parent = nullptr);
+    // msl: the window's message list (built-in English texts when null);
+    // keepAliveTimer: the window's keep-alive timer (one of its own when null).
+    TSession(TSiteList* sites, TSessionLog* log, const TMsgLanguage* msl = nullptr, QObject* parent = nullptr,
+             QTimer* keepAliveTimer = nullptr);
     ~TSession() override;
 
     // The options the session works with (the window passes the record it
@@ -123,6 +126,12 @@ public:
 
     // The log routine: one line to the pane and, when on, the log file.
     void Display(const QString& text);
+
+    // The server has been silent for TimeOut seconds while a request (or the
+    // connection) was under way: the session is given up. The watchdog timer
+    // calls it; tests call it instead of waiting.
+    void ServerSilent();
+    bool WatchdogArmed() const;
 
 signals:
     // The connection-dependent commands follow the state (UpdateSessionControls).
@@ -221,4 +230,6 @@ private:
     qint64 selectedBytes_ = 0;
     QString infoLine_;
     QString remoteMask_ = QStringLiteral("*.*");
+    QTimer* watchdog_;
+    void ArmWatchdog();
 };

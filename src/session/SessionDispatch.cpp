@@ -88,6 +88,7 @@ void TSession::Ftp1RequestDone(TFtpRequest rq, quint16 error)
         return;
     }
     inFlight_ = false;
+    watchdog_->stop();
     keepAlive_.Stop();
     if (keepAlive_.TakeKeepAliveQuote() && rq == ftpRqQuote)
         flags_ |= sessionflag::KeepAliveQuote;

@@ -249,7 +249,8 @@ void T_Main::BuildWidgets()
     siteList_ = new TSiteList(this);
     siteList_->setObjectName(QStringLiteral("SiteList"));
     siteList_->SetMessages(msl);
-    session_ = new TSession(siteList_, &log_, msl, this);
+    cTimer = named(new QTimer(this), "cTimer");
+    session_ = new TSession(siteList_, &log_, msl, this, cTimer);
     session_->setObjectName(QStringLiteral("Session"));
     remoteSort_ = new TListSortProxy(this);
     remoteSort_->setObjectName(QStringLiteral("FTPViewSort"));
@@ -290,7 +291,6 @@ void T_Main::BuildWidgets()
                        static_cast<QWidget*>(pnlFtpInfo), static_cast<QWidget*>(Log)})
         w->setProperty("noTranslate", true);
 
-    cTimer = named(new QTimer(this), "cTimer");
 
     connect(ExplorerButton1, &QPushButton::clicked, this, [this] {
         session_->AbortForExit();

@@ -256,3 +256,39 @@ TEST(Session, SelectionSummaryCountsFilesOnly)
     h.session.RemoteSelectionChanged({});
     EXPECT_EQ(h.session.InfoLine(), "");
 }
+
+TEST(Session, ASilentServerIsGivenUpByTheWatchdog)
+{
+    struct Case {
+        const char* name;
+        bool silentBanner;
+    };
+    for (const Case& c : {Case{"banner never comes", true}, Case{"CWD never answered", false}}) {
+        SCOPED_TRACE(c.name);
+        FakeFtpServer srv;
+        srv.setTransfer("LIST", {kListing});
+        if (c.silentBanner)
+            srv.on("BANNER", QList<Reply>{{"220 late", 600000}});
+        else
+            srv.on("CWD", QList<Reply>{{"250 late", 600000}});
+        SessionHarness h(2);
+        h.session.ConnectTo(SessionHarness::site(srv.port()));
+        if (!c.silentBanner) {
+            ASSERT_TRUE(h.idle());
+            // Idle: the watchdog is off and its expiry would change nothing.
+            EXPECT_FALSE(h.session.WatchdogArmed());
+            h.session.ServerSilent();
+            EXPECT_EQ(h.session.CurrentPhase(), TSession::Phase::Online);
+            h.session.RemoteDoubleClick(h.rowOf("sub"));
+            ASSERT_TRUE(testenv::waitFor([&] { return srv.commands().contains("CWD /sub"); }));
+        } else {
+            ASSERT_TRUE(testenv::waitFor([&] { return srv.connections() == 1; }));
+        }
+        EXPECT_TRUE(h.session.WatchdogArmed());
+        h.session.ServerSilent();
+        EXPECT_EQ(h.session.CurrentPhase(), TSession::Phase::SiteList);
+        testenv::deliverPostedEvents();
+        EXPECT_EQ(srv.connections(), 1);  // given up, not retried
+        EXPECT_EQ(h.logCount("! No answer from the server for 15 seconds"), 1);
+    }
+}
