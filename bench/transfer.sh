@@ -1,15 +1,26 @@
 #!/usr/bin/env bash
 # Times a large download and upload over loopback against vsftpd with
-# varnoth-cli, curl and lftp in the same run, and prints the ratios and the
-# peak memory of varnoth-cli. Not part of the test suite.
+# varnoth-cli and its peers (curl, lftp, wget for downloads), in paired runs:
+# each pair runs the peer and varnoth-cli back to back, the order alternating
+# from pair to pair, so that load from elsewhere on the machine falls on both.
+# Every run of every tool is checked: exit status 0 and an output equal to the
+# source file, byte for byte. A tool that did not transfer the whole file
+# fails the benchmark (exit status 1, naming the tool and the run).
 #
-#   bench/transfer.sh                 1 GiB each way
-#   SIZE_MB=256 bench/transfer.sh     a smaller file
-#   VARNOTH_CLI=/path/varnoth-cli bench/transfer.sh
+# Prints, per direction and peer, the medians of wall time and CPU time
+# (user + sys of the client process) and the median of the per-pair ratios
+# varnoth/peer, then the peak memory of varnoth-cli. Not part of the test suite.
+#
+#   bench/transfer.sh                 1 GiB each way, 5 pairs per peer
+#   SIZE_MB=256 PAIRS=3 bench/transfer.sh
+#   PEERS="curl lftp" bench/transfer.sh
+#   VARNOTH_CLI=/path/varnoth-cli bench/transfer.sh   (a Release build)
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 SIZE_MB="${SIZE_MB:-1024}"
+PAIRS="${PAIRS:-5}"
+PEERS="${PEERS:-curl lftp wget}"
 
 if [ -z "${VARNOTH_CLI:-}" ]; then
   cmake -S "$ROOT" -B "$ROOT/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -17,9 +28,11 @@ if [ -z "${VARNOTH_CLI:-}" ]; then
   cmake --build "$ROOT/build/bench" --target varnoth-cli >/dev/null
   VARNOTH_CLI="$ROOT/build/bench/src/cli/varnoth-cli"
 fi
-for p in vsftpd curl lftp; do
+[ -x "$VARNOTH_CLI" ] || { echo "not an executable: VARNOTH_CLI=$VARNOTH_CLI" >&2; exit 1; }
+for p in vsftpd cmp $PEERS; do
   command -v "$p" >/dev/null || [ -x "/usr/sbin/$p" ] || { echo "missing: $p" >&2; exit 1; }
 done
+[ -x /usr/bin/time ] || { echo "missing: /usr/bin/time (Debian package time)" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || { echo "vsftpd here needs root (anonymous chroot)" >&2; exit 1; }
 
 WORK="$(mktemp -d /tmp/varnoth-bench.XXXXXX)"
@@ -30,8 +43,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# --- the server ---------------------------------------------------------------
 PORT="$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
-mkdir -p "$WORK/root/pub" /var/run/vsftpd/empty
+mkdir -p "$WORK/root/pub" "$WORK/out" "$WORK/log" /var/run/vsftpd/empty
 chmod 755 "$WORK" "$WORK/root"
 chown ftp "$WORK/root/pub"
 cat > "$WORK/vsftpd.conf" <<CONF
@@ -64,37 +78,102 @@ for _ in $(seq 50); do
 done
 
 echo "Creating a ${SIZE_MB} MiB file..."
-head -c "$((SIZE_MB * 1024 * 1024))" /dev/urandom > "$WORK/root/pub/big.bin"
-cp "$WORK/root/pub/big.bin" "$WORK/upload.bin"
+SRC="$WORK/root/pub/big.bin"
+head -c "$((SIZE_MB * 1024 * 1024))" /dev/urandom > "$SRC"
+cp "$SRC" "$WORK/upload.bin"
+SIZE="$(stat -c %s "$SRC")"
 URL="ftp://127.0.0.1:$PORT/pub"
-
-now() { date +%s.%N; }
-timed() { local t0 t1; t0=$(now); "$@" >/dev/null 2>&1; t1=$(now); awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'; }
-
 # Warm the page cache so that every client reads the same way.
-cat "$WORK/root/pub/big.bin" > /dev/null
+cat "$SRC" "$WORK/upload.bin" > /dev/null
 
-d_varnoth=$(timed "$VARNOTH_CLI" get "$URL/big.bin" /dev/null)
-d_curl=$(timed curl -s -o /dev/null "$URL/big.bin")
-d_lftp=$(timed lftp -c "open -p $PORT 127.0.0.1; get pub/big.bin -o /dev/null")
-
-u_varnoth=$(timed "$VARNOTH_CLI" put "$WORK/upload.bin" "$URL/up-varnoth.bin")
-u_curl=$(timed curl -s -T "$WORK/upload.bin" "$URL/up-curl.bin")
-u_lftp=$(timed lftp -c "open -p $PORT 127.0.0.1; put $WORK/upload.bin -o pub/up-lftp.bin")
-cmp -s "$WORK/upload.bin" "$WORK/root/pub/up-varnoth.bin" || echo "WARNING: varnoth-cli upload differs" >&2
-
-peak() {
-  if [ -x /usr/bin/time ]; then
-    /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ {print $2}'
-  fi
+# --- one checked run ----------------------------------------------------------
+# The command line of a tool moving the file in one direction to/from `dest`
+# (a local path for downloads, a remote name under pub/ for uploads).
+command_of() {
+  local tool=$1 dir=$2 dest=$3
+  case "$tool/$dir" in
+    varnoth/download) echo "$VARNOTH_CLI get $URL/big.bin $dest" ;;
+    varnoth/upload)   echo "$VARNOTH_CLI put $WORK/upload.bin $URL/$dest" ;;
+    curl/download)    echo "curl -s -S -o $dest $URL/big.bin" ;;
+    curl/upload)      echo "curl -s -S -T $WORK/upload.bin $URL/$dest" ;;
+    lftp/download)    echo "lftp -c 'set xfer:clobber on; open -p $PORT 127.0.0.1; get pub/big.bin -o $dest'" ;;
+    lftp/upload)      echo "lftp -c 'set xfer:clobber on; open -p $PORT 127.0.0.1; put $WORK/upload.bin -o pub/$dest'" ;;
+    wget/download)    echo "wget -q -O $dest $URL/big.bin" ;;
+    *) return 1 ;;
+  esac
 }
-rm -f "$WORK/root/pub/up-varnoth.bin"
-m_get=$(peak "$VARNOTH_CLI" get "$URL/big.bin" /dev/null)
-m_put=$(peak "$VARNOTH_CLI" put "$WORK/upload.bin" "$URL/up-varnoth.bin")
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-printf '\n%s MiB over loopback against vsftpd (seconds)\n' "$SIZE_MB"
-printf '%-10s %10s %10s %10s %14s %14s\n' "" varnoth curl lftp "varnoth/curl" "varnoth/lftp"
-printf '%-10s %10.2f %10.2f %10.2f %14s %14s\n' download "$d_varnoth" "$d_curl" "$d_lftp" "$(ratio "$d_varnoth" "$d_curl")" "$(ratio "$d_varnoth" "$d_lftp")"
-printf '%-10s %10.2f %10.2f %10.2f %14s %14s\n' upload "$u_varnoth" "$u_curl" "$u_lftp" "$(ratio "$u_varnoth" "$u_curl")" "$(ratio "$u_varnoth" "$u_lftp")"
-printf 'varnoth-cli peak memory: get %s KiB, put %s KiB\n' "${m_get:-?}" "${m_put:-?}"
+fail() { printf "\nFAILED: %s\n" "$*" >&2; exit 1; }
+
+# Runs one transfer and prints "wall cpu" in seconds; fails the benchmark
+# unless the tool exited with 0 and its output equals the source.
+run_checked() {
+  local tool=$1 dir=$2 run=$3 out dest src cmd
+  local log="$WORK/log/$tool-$dir-$run.log" tf="$WORK/log/time"
+  if [ "$dir" = download ]; then
+    out="$WORK/out/$tool.bin"; dest=$out; src=$SRC
+  else
+    dest="up-$tool.bin"; out="$WORK/root/pub/$dest"; src="$WORK/upload.bin"
+  fi
+  rm -f "$out"
+  cmd="$(command_of "$tool" "$dir" "$dest")" || fail "$tool cannot $dir"
+  local rc=0
+  /usr/bin/time -f '%e %U %S' -o "$tf" bash -c "exec $cmd" >"$log" 2>&1 </dev/null || rc=$?
+  [ "$rc" -eq 0 ] || fail "$tool $dir (run $run) exited with status $rc: $(tail -n 3 "$log" | tr '\n' ' ')"
+  [ -f "$out" ] || fail "$tool $dir (run $run) left no file at $out"
+  local got; got="$(stat -c %s "$out")"
+  [ "$got" -eq "$SIZE" ] || fail "$tool $dir (run $run) transferred $got of $SIZE bytes"
+  cmp -s "$src" "$out" || fail "$tool $dir (run $run) transferred $SIZE bytes that differ from the source"
+  rm -f "$out"
+  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$tf"
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# --- paired runs --------------------------------------------------------------
+RESULTS="$WORK/results"
+: > "$RESULTS"
+for dir in download upload; do
+  for peer in $PEERS; do
+    command_of "$peer" "$dir" x >/dev/null || continue
+    printf '%-8s vs %-5s' "$dir" "$peer"
+    for i in $(seq "$PAIRS"); do
+      if [ $((i % 2)) -eq 1 ]; then order="$peer varnoth"; else order="varnoth $peer"; fi
+      declare -A t=()
+      for tool in $order; do
+        t[$tool]="$(run_checked "$tool" "$dir" "$i")"
+      done
+      # dir peer pair varnoth_wall varnoth_cpu peer_wall peer_cpu
+      echo "$dir $peer $i ${t[varnoth]} ${t[$peer]}" >> "$RESULTS"
+      printf ' .'
+      unset t
+    done
+    echo
+  done
+done
+
+col_median() { # dir peer awk-expression
+  awk -v d="$1" -v p="$2" '$1 == d && $2 == p { print '"$3"' }' "$RESULTS" | median
+}
+
+printf '\n%s MiB over loopback against vsftpd: medians of %s paired runs (seconds;\n' "$SIZE_MB" "$PAIRS"
+printf 'cpu = user + sys of the client; ratio = median of the per-pair ratios varnoth/peer)\n\n'
+printf '%-9s %-5s | %8s %8s %6s | %8s %8s %6s\n' "" peer "varnoth" "peer" "ratio" "varnoth" "peer" "ratio"
+printf '%-9s %-5s | %8s %8s %6s | %8s %8s %6s\n' "" "" wall wall wall cpu cpu cpu
+for dir in download upload; do
+  for peer in $PEERS; do
+    grep -q "^$dir $peer " "$RESULTS" || continue
+    printf '%-9s %-5s | %8.2f %8.2f %5.2fx | %8.2f %8.2f %5.2fx\n' "$dir" "$peer" \
+      "$(col_median "$dir" "$peer" '$4')" "$(col_median "$dir" "$peer" '$6')" \
+      "$(col_median "$dir" "$peer" '($6 > 0 ? $4 / $6 : 0)')" \
+      "$(col_median "$dir" "$peer" '$5')" "$(col_median "$dir" "$peer" '$7')" \
+      "$(col_median "$dir" "$peer" '($7 > 0 ? $5 / $7 : 0)')"
+  done
+done
+
+# --- peak memory ----------------------------------------------------------------
+peak() { /usr/bin/time -f '%M' -o "$WORK/log/mem" "$@" >/dev/null 2>&1 && cat "$WORK/log/mem"; }
+rm -f "$WORK/out/mem.bin" "$WORK/root/pub/up-mem.bin"
+m_get=$(peak "$VARNOTH_CLI" get "$URL/big.bin" "$WORK/out/mem.bin") || fail "varnoth get (peak memory run)"
+m_put=$(peak "$VARNOTH_CLI" put "$WORK/upload.bin" "$URL/up-mem.bin") || fail "varnoth put (peak memory run)"
+printf '\nvarnoth-cli peak memory: get %s KiB, put %s KiB\n' "$m_get" "$m_put"
