@@ -619,14 +619,24 @@ void TCustomFtpCli::SendNextBlock(quint16 error)
     }
     if (m_eofReached || !m_uploadReplySeen || !m_uploadConnOpen)
         return;
-    const qint64 n = m_stream->read(m_ioBuf.data(), kSendBlock);
-    if (n > 0) {
-        m_byteCount += n;
-        m_data->Send(m_ioBuf.data(), int(n));
-    } else if (n == 0) {
+    // A binary upload hands the file to the socket, which sends it without
+    // copying it through this process; the blocks and their events stay.
+    qint64 n;
+    if (Binary()) {
+        n = m_data->SendFile(m_stream->handle(), kSendBlock);
+        if (n > 0)
+            m_byteCount += n;
+    } else {
+        n = m_stream->read(m_ioBuf.data(), kSendBlock);
+        if (n > 0) {
+            m_byteCount += n;
+            m_data->Send(m_ioBuf.data(), int(n));
+        }
+    }
+    if (n == 0) {
         m_eofReached = true;
         CloseData();
-    } else {
+    } else if (n < 0) {
         Display(QStringLiteral("! Error reading file"));
         m_localIoError = true;
         CloseData();

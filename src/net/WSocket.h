@@ -129,6 +129,9 @@ public:
     int BufSize() const { return m_size; }
     // Appends up to len bytes; returns how many fitted.
     int Write(const void* data, int len);
+    // Appends up to len bytes read from the file descriptor fd, straight
+    // into the block; returns the count, 0 at end of file, -1 on error (errno).
+    int ReadFrom(int fd, int len);
     // Unread bytes start here; DataLen() of them are waiting.
     const char* Peek() const { return m_data + m_rd; }
     int DataLen() const { return m_wr - m_rd; }
@@ -223,6 +226,14 @@ public:
     void WaitForClose();
     virtual int Send(const void* data, int len);
     int SendStr(const QByteArray& s);
+    // Sends up to len bytes of the open file fileFd from its current offset,
+    // with Send's events (OnSendData per piece, one OnDataSent when all is
+    // gone). With nothing queued the kernel moves the bytes from the file to
+    // the socket (sendfile), without a copy through this process; what the
+    // socket cannot take at once is read into the send queue. Returns the
+    // bytes taken from the file (fewer than len at its end, 0 past it), or -1
+    // when it cannot be read (LastError holds the code).
+    int SendFile(int fileFd, int len);
     // Bytes read, 0 at end of stream, -1 on error (LastError holds the code).
     virtual int Receive(void* buffer, int len);
     QByteArray ReceiveStr();
@@ -311,6 +322,8 @@ private:
     void DrainRead();
     void BindSocket();
     void PostWriteNotification();
+    int SendFileDirect(int fileFd, int len, bool& fileEnded);
+    int QueueFromFile(int fileFd, int len, bool& failed);
     void DnsWorkerDone(quint64 id, int error, const QStringList& addrs);
     void SetReadEnabled(bool on);
     void SetWriteEnabled(bool on);
