@@ -269,7 +269,8 @@ int runLs(const QStringList& args)
     // memory or left on disk, whatever way the run ends.
     ftp.SetLocalFileName(QString());
     ftp.OnDownloadData = [](TCustomFtpCli*, const char* data, int len) {
-        return fwrite(data, 1, size_t(len), stdout) == size_t(len);
+        // Flushed per block, so a reader of the pipe sees the listing grow.
+        return fwrite(data, 1, size_t(len), stdout) == size_t(len) && fflush(stdout) == 0;
     };
     const bool ok = run.step([&] { ftp.Dir(); });
     fflush(stdout);
