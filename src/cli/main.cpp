@@ -16,8 +16,11 @@ static void printOverview(QTextStream& out)
     out << "Usage: varnoth-cli COMMAND [OPTIONS] ARGS...\n\nCommands:\n";
     auto commands = cliCommands();
     std::sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    qsizetype width = 0;
     for (const auto& c : commands)
-        out << "  " << c.name.leftJustified(8) << c.summary << '\n';
+        width = std::max(width, c.name.size());
+    for (const auto& c : commands)
+        out << "  " << c.name.leftJustified(std::max<qsizetype>(width + 2, 8)) << c.summary << '\n';
     out << "\nRun 'varnoth-cli COMMAND --help' for the options of a command.\n";
 }
 

@@ -11,7 +11,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 
-static QString decodeLine(QByteArrayView bytes)
+QString DecodeListLine(QByteArrayView bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
@@ -37,7 +37,7 @@ QStringList ReadTextLines(const QString& path, bool* exists)
             ++end;
         const qsizetype length = end - start;
         if (length > 0 && length <= MaxSiteListLine)
-            lines += decodeLine(QByteArrayView(data.constData() + start, length));
+            lines += DecodeListLine(QByteArrayView(data.constData() + start, length));
         if (end < data.size() && data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n')
             ++end;
         start = end + 1;
@@ -46,6 +46,16 @@ QStringList ReadTextLines(const QString& path, bool* exists)
 }
 
 bool WriteTextLines(const QString& path, const QStringList& lines, QString* error)
+{
+    QByteArray data;
+    for (const QString& line : lines) {
+        data += line.toUtf8();
+        data += '\n';
+    }
+    return WriteTextFile(path, data, error);
+}
+
+bool WriteTextFile(const QString& path, const QByteArray& data, QString* error)
 {
     const bool isNew = !QFileInfo::exists(path);
     QSaveFile file(path);
@@ -58,11 +68,6 @@ bool WriteTextLines(const QString& path, const QStringList& lines, QString* erro
     // may read it. An existing file keeps the permissions it has.
     if (isNew)
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QByteArray data;
-    for (const QString& line : lines) {
-        data += line.toUtf8();
-        data += '\n';
-    }
     if (file.write(data) != data.size() || !file.commit()) {
         if (error)
             *error = file.errorString();

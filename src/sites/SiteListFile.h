@@ -33,6 +33,13 @@ QStringList ReadTextLines(const QString& path, bool* exists = nullptr);
 // existing one keeps its permissions.
 bool WriteTextLines(const QString& path, const QStringList& lines, QString* error = nullptr);
 
+// The same for content already in bytes (edits that keep a file's own line
+// ends).
+bool WriteTextFile(const QString& path, const QByteArray& data, QString* error = nullptr);
+
+// One line of a list file as text: UTF-8 when valid, else Latin-1.
+QString DecodeListLine(QByteArrayView bytes);
+
 // A folder name that is one real directory below its parent: not empty, not
 // "." or "..", no "/" and no NUL. Names from "DIR=" lines are checked before
 // they become part of a path, so a list file cannot lead outside ProgramDir.
