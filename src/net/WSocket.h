@@ -328,6 +328,18 @@ private:
     void SetReadEnabled(bool on);
     void SetWriteEnabled(bool on);
     void Dispatch();
+    // The steps of Dispatch, one per event; false once the socket has gone
+    // or moved to another handle.
+    short PollReadiness() const;
+    bool DispatchConnect(short& rev);
+    void DispatchAccept(short rev);
+    bool DispatchRead(short rev, bool& closeSeen, int& closeError);
+    bool DispatchWrite(short rev);
+    void DispatchClose(int error);
+    bool StillOn(const std::shared_ptr<bool>& alive, quint64 gen) const
+    {
+        return *alive && m_gen == gen && m_fd != -1;
+    }
 
     QString m_localAddr = QStringLiteral("0.0.0.0");
     QString m_localPortStr = QStringLiteral("0");

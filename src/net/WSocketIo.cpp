@@ -75,117 +75,31 @@ void TCustomWSocket::SetWriteEnabled(bool on)
 
 // --- dispatch ------------------------------------------------------------------
 
+// One readiness notification, its events in the order connect, accept, read,
+// write, close. Each step returns false once the socket has gone or moved
+// to another handle (a handler may delete, close or reconnect it): nothing
+// more is then reported for this notification.
 void TCustomWSocket::Dispatch()
 {
     if (m_fd == -1)
         return;
     const auto alive = m_alive;
-    const quint64 gen = m_gen;
-    const auto same = [&] { return *alive && m_gen == gen && m_fd != -1; };
     try {
-        pollfd p { m_fd, short(POLLIN | POLLOUT | POLLRDHUP), 0 };
-        if (::poll(&p, 1, 0) <= 0)
+        short rev = PollReadiness();
+        if (rev == 0)
             return;
-        short rev = p.revents;
-
-        // connect
-        if (m_state == wsConnecting) {
-            if (!(rev & (POLLOUT | POLLERR | POLLHUP)))
-                return;
-            int soerr = 0;
-            socklen_t l = sizeof soerr;
-            ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &soerr, &l);
-            const int err = WSocketErrnoToWinsock(soerr);
-            SetWriteEnabled(!m_allSent);
-            ChangeState(wsConnected);
-            if (!same())
-                return;
-            TriggerSessionConnected(quint16(err));
-            if (!same())
-                return;
-            if (err != 0) {
-                if (m_state != wsClosed)
-                    InternalClose(false, quint16(err));
-                return;
-            }
-            pollfd q { m_fd, short(POLLIN | POLLOUT | POLLRDHUP), 0 };
-            if (::poll(&q, 1, 0) <= 0)
-                return;
-            rev = q.revents;
-        }
-
-        // accept (a listening socket has nothing else to report)
+        if (m_state == wsConnecting && !DispatchConnect(rev))
+            return;
         if (m_state == wsListening) {
-            if (rev & POLLIN) {
-                // Announced again once the owner accepts.
-                SetReadEnabled(false);
-                TriggerSessionAvailable(0);
-            }
+            DispatchAccept(rev);  // a listening socket has nothing else to report
             return;
         }
-
-        // read
-        bool closeEvt = false;
-        int closeErr = 0;
-        if (!m_readSuspended && (rev & (POLLIN | POLLHUP | POLLERR | POLLRDHUP))) {
-            if (m_sockType == 2) {
-                if (rev & POLLIN)
-                    DrainRead();
-                if (!same())
-                    return;
-            } else {
-                const int waiting = RcvdCount();
-                if (waiting > 0)
-                    DrainRead();
-                if (!same())
-                    return;
-                if (m_sawEof) {
-                    closeEvt = true;
-                    closeErr = m_eofError;
-                } else if (waiting <= 0 || (rev & (POLLHUP | POLLERR | POLLRDHUP))) {
-                    // Readable with nothing to read, or the peer signalled its end.
-                    char c;
-                    const ssize_t r = ::recv(m_fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
-                    if (r == 0) {
-                        closeEvt = true;
-                    } else if (r < 0 && !isWouldBlock(errno)) {
-                        closeEvt = true;
-                        closeErr = WSocketErrnoToWinsock(errno);
-                    } else if (r > 0 && m_readSuspended && (rev & (POLLRDHUP | POLLHUP))) {
-                        // The peer has gone and the reader declines the rest.
-                        closeEvt = true;
-                    }
-                }
-            }
-        }
-
-        // write
-        if ((rev & POLLOUT) && !m_allSent && m_state == wsConnected) {
-            TryToSend();
-            if (!same())
-                return;
-            if (m_allSent)
-                TriggerDataSent(0);
-            if (!same())
-                return;
-        }
-
-        // close
-        if (closeEvt) {
-            if (!m_readSuspended && RcvdCount() > 0) {
-                DrainRead();
-                if (!same())
-                    return;
-            }
-            if (!m_closeInvoked) {
-                m_closeInvoked = true;
-                TriggerSessionClosed(quint16(closeErr));
-                if (!same())
-                    return;
-            }
-            if (m_state != wsClosed)
-                InternalClose(false, quint16(closeErr));
-        }
+        bool closeSeen = false;
+        int closeError = 0;
+        if (!DispatchRead(rev, closeSeen, closeError) || !DispatchWrite(rev))
+            return;
+        if (closeSeen)
+            DispatchClose(closeError);
     } catch (const std::exception& e) {
         if (*alive)
             HandleBackGroundException(e);
@@ -193,6 +107,123 @@ void TCustomWSocket::Dispatch()
         if (*alive)
             HandleBackGroundException(std::runtime_error("unknown exception"));
     }
+}
+
+short TCustomWSocket::PollReadiness() const
+{
+    pollfd p { m_fd, short(POLLIN | POLLOUT | POLLRDHUP), 0 };
+    return ::poll(&p, 1, 0) > 0 ? p.revents : 0;
+}
+
+// The connect has completed (SO_ERROR says how); rev is polled again for the
+// events that follow on the new connection.
+bool TCustomWSocket::DispatchConnect(short& rev)
+{
+    if (!(rev & (POLLOUT | POLLERR | POLLHUP)))
+        return false;
+    const auto alive = m_alive;
+    const quint64 gen = m_gen;
+    int soerr = 0;
+    socklen_t l = sizeof soerr;
+    ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &soerr, &l);
+    const int err = WSocketErrnoToWinsock(soerr);
+    SetWriteEnabled(!m_allSent);
+    ChangeState(wsConnected);
+    if (!StillOn(alive, gen))
+        return false;
+    TriggerSessionConnected(quint16(err));
+    if (!StillOn(alive, gen))
+        return false;
+    if (err != 0) {
+        if (m_state != wsClosed)
+            InternalClose(false, quint16(err));
+        return false;
+    }
+    rev = PollReadiness();
+    return rev != 0;
+}
+
+void TCustomWSocket::DispatchAccept(short rev)
+{
+    if (rev & POLLIN) {
+        // Announced again once the owner accepts.
+        SetReadEnabled(false);
+        TriggerSessionAvailable(0);
+    }
+}
+
+// Offers waiting data to the reader and finds out whether the peer has
+// closed (closeSeen, with the error of that end).
+bool TCustomWSocket::DispatchRead(short rev, bool& closeSeen, int& closeError)
+{
+    if (m_readSuspended || !(rev & (POLLIN | POLLHUP | POLLERR | POLLRDHUP)))
+        return true;
+    const auto alive = m_alive;
+    const quint64 gen = m_gen;
+    if (m_sockType == 2) {
+        if (rev & POLLIN)
+            DrainRead();
+        return StillOn(alive, gen);
+    }
+    const int waiting = RcvdCount();
+    if (waiting > 0)
+        DrainRead();
+    if (!StillOn(alive, gen))
+        return false;
+    if (m_sawEof) {
+        closeSeen = true;
+        closeError = m_eofError;
+    } else if (waiting <= 0 || (rev & (POLLHUP | POLLERR | POLLRDHUP))) {
+        // Readable with nothing to read, or the peer signalled its end.
+        char c;
+        const ssize_t r = ::recv(m_fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (r == 0) {
+            closeSeen = true;
+        } else if (r < 0 && !isWouldBlock(errno)) {
+            closeSeen = true;
+            closeError = WSocketErrnoToWinsock(errno);
+        } else if (r > 0 && m_readSuspended && (rev & (POLLRDHUP | POLLHUP))) {
+            // The peer has gone and the reader declines the rest.
+            closeSeen = true;
+        }
+    }
+    return true;
+}
+
+// Sends what is queued; OnDataSent once the queue is empty.
+bool TCustomWSocket::DispatchWrite(short rev)
+{
+    if (!(rev & POLLOUT) || m_allSent || m_state != wsConnected)
+        return true;
+    const auto alive = m_alive;
+    const quint64 gen = m_gen;
+    TryToSend();
+    if (!StillOn(alive, gen))
+        return false;
+    if (m_allSent)
+        TriggerDataSent(0);
+    return StillOn(alive, gen);
+}
+
+// The peer's close: the data still waiting is offered first, then
+// OnSessionClosed once, then the handle is released.
+void TCustomWSocket::DispatchClose(int error)
+{
+    const auto alive = m_alive;
+    const quint64 gen = m_gen;
+    if (!m_readSuspended && RcvdCount() > 0) {
+        DrainRead();
+        if (!StillOn(alive, gen))
+            return;
+    }
+    if (!m_closeInvoked) {
+        m_closeInvoked = true;
+        TriggerSessionClosed(quint16(error));
+        if (!StillOn(alive, gen))
+            return;
+    }
+    if (m_state != wsClosed)
+        InternalClose(false, quint16(error));
 }
 
 void TCustomWSocket::DrainRead()
