@@ -295,120 +295,141 @@ void TCustomSocksWSocket::SocksConnected()
         TCustomWSocket::TriggerDataAvailable(0);
 }
 
+// One reply step per negotiation state; each waits until its reply is whole.
 void TCustomSocksWSocket::ProcessReply()
 {
-    const unsigned char* b = m_rcvBuf;
     switch (m_socksState) {
-    case socksNegociateMethods: {
-        if (m_socksLevel != QLatin1String("5")) {
-            SocksFail(20001, QStringLiteral("TWSocket logic error"));
-            return;
-        }
-        if (m_rcvCnt < 2)
-            return;
-        const int ver = b[0], method = b[1];
-        m_rcvCnt = 0;
-        if (ver != 5) {
-            SocksFail(20002, QStringLiteral("socks version error"));
-        } else if (method == 0) {
-            if (m_socksAuthNumber == 2 && OnSocksAuthState)
-                OnSocksAuthState(this, socksAuthNotRequired);
-            if (m_fd != -1)
-                SocksDoConnect();
-        } else if (method == 2) {
-            SocksDoAuthenticate();
-        } else {
-            SocksFail(20003, QStringLiteral("authentification method not acceptable"));
-        }
+    case socksNegociateMethods:
+        ProcessMethodReply();
         return;
-    }
-    case socksAuthenticate: {
-        if (b[0] != 1) {
-            SocksFail(20002, QStringLiteral("socks version error"));
-            return;
-        }
-        if (m_rcvCnt < 2)
-            return;
-        if (m_rcvCnt > 2) {
-            SocksFail(20001, QStringLiteral("too much data availaible"));
-            return;
-        }
-        if (b[1] != 0) {
-            SocksFail(20015, QStringLiteral("socks authentication failed"));
-            return;
-        }
-        m_rcvCnt = 0;
-        if (OnSocksAuthState)
-            OnSocksAuthState(this, socksAuthSuccess);
-        if (m_fd != -1)
-            SocksDoConnect();
+    case socksAuthenticate:
+        ProcessAuthReply();
         return;
-    }
     case socksConnecting:
-        if (m_socksLevel != QLatin1String("5")) {
-            if (m_rcvCnt < 8)
-                return;
-            const int ver = b[0], code = b[1];
-            ConsumeReply(8);
-            if (ver != 0)
-                SocksFail(20002, QStringLiteral("socks version error"));
-            else if (code == 90)
-                SocksConnected();
-            else if (code == 91)
-                SocksFail(20016, QStringLiteral("request rejected or failed"));
-            else if (code == 92)
-                SocksFail(20008, QStringLiteral("connection refused"));
-            else if (code == 93)
-                SocksFail(20015, QStringLiteral("authentification failed"));
-            else
-                SocksFail(20012, QStringLiteral("unassigned error #%1").arg(code));
-            return;
-        }
-        if (b[0] != 5) {
-            SocksFail(20002, QStringLiteral("socks version error"));
-            return;
-        }
-        if (m_rcvCnt < 2)
-            return;
-        if (b[1] != 0) {
-            int err;
-            const QString msg = socks5ReplyText(b[1], &err);
-            SocksFail(err, msg);
-            return;
-        }
-        if (m_rcvCnt < 5)
-            return;
-        {
-            const int atyp = b[3];
-            int portOffset;
-            if (atyp == 1) {
-                portOffset = 8;
-            } else if (atyp == 3) {
-                portOffset = 5 + b[4];
-            } else {
-                SocksFail(20011, QStringLiteral("address type not supported"));
-                return;
-            }
-            if (portOffset + 2 > kReplyMax) {
-                // A bound name this long cannot fit the reply buffer.
-                SocksFail(20001, QStringLiteral("too much data availaible"));
-                return;
-            }
-            if (m_rcvCnt < portOffset + 2)
-                return;
-            if (atyp == 1)
-                m_boundAddr = QStringLiteral("%1.%2.%3.%4").arg(b[4]).arg(b[5]).arg(b[6]).arg(b[7]);
-            else
-                m_boundAddr = QString::fromLatin1(reinterpret_cast<const char*>(b + 5), b[4]);
-            m_boundPort = QString::number((b[portOffset] << 8) | b[portOffset + 1]);
-            ConsumeReply(portOffset + 2);
-            SocksConnected();
-        }
+        if (m_socksLevel == QLatin1String("5"))
+            ProcessConnectReply5();
+        else
+            ProcessConnectReply4();
         return;
     default:
         SocksFail(20013, QStringLiteral("internal error"));
         return;
     }
+}
+
+// Level 5: the server's choice among the offered authentication methods.
+void TCustomSocksWSocket::ProcessMethodReply()
+{
+    if (m_socksLevel != QLatin1String("5")) {
+        SocksFail(20001, QStringLiteral("TWSocket logic error"));
+        return;
+    }
+    if (m_rcvCnt < 2)
+        return;
+    const int ver = m_rcvBuf[0], method = m_rcvBuf[1];
+    m_rcvCnt = 0;
+    if (ver != 5) {
+        SocksFail(20002, QStringLiteral("socks version error"));
+    } else if (method == 0) {
+        if (m_socksAuthNumber == 2 && OnSocksAuthState)
+            OnSocksAuthState(this, socksAuthNotRequired);
+        if (m_fd != -1)
+            SocksDoConnect();
+    } else if (method == 2) {
+        SocksDoAuthenticate();
+    } else {
+        SocksFail(20003, QStringLiteral("authentification method not acceptable"));
+    }
+}
+
+// The user/password sub-negotiation's answer: version 1, status 0 for success.
+void TCustomSocksWSocket::ProcessAuthReply()
+{
+    if (m_rcvBuf[0] != 1) {
+        SocksFail(20002, QStringLiteral("socks version error"));
+        return;
+    }
+    if (m_rcvCnt < 2)
+        return;
+    if (m_rcvCnt > 2) {
+        SocksFail(20001, QStringLiteral("too much data availaible"));
+        return;
+    }
+    if (m_rcvBuf[1] != 0) {
+        SocksFail(20015, QStringLiteral("socks authentication failed"));
+        return;
+    }
+    m_rcvCnt = 0;
+    if (OnSocksAuthState)
+        OnSocksAuthState(this, socksAuthSuccess);
+    if (m_fd != -1)
+        SocksDoConnect();
+}
+
+// Levels 4 and 4A: eight bytes, version 0 and a status from 90 (granted) on.
+void TCustomSocksWSocket::ProcessConnectReply4()
+{
+    if (m_rcvCnt < 8)
+        return;
+    const int ver = m_rcvBuf[0], code = m_rcvBuf[1];
+    ConsumeReply(8);
+    if (ver != 0)
+        SocksFail(20002, QStringLiteral("socks version error"));
+    else if (code == 90)
+        SocksConnected();
+    else if (code == 91)
+        SocksFail(20016, QStringLiteral("request rejected or failed"));
+    else if (code == 92)
+        SocksFail(20008, QStringLiteral("connection refused"));
+    else if (code == 93)
+        SocksFail(20015, QStringLiteral("authentification failed"));
+    else
+        SocksFail(20012, QStringLiteral("unassigned error #%1").arg(code));
+}
+
+// Level 5: version, status, reserved, then the bound address (IPv4 or a
+// name) and port, kept as BoundAddr and BoundPort.
+void TCustomSocksWSocket::ProcessConnectReply5()
+{
+    const unsigned char* b = m_rcvBuf;
+    if (b[0] != 5) {
+        SocksFail(20002, QStringLiteral("socks version error"));
+        return;
+    }
+    if (m_rcvCnt < 2)
+        return;
+    if (b[1] != 0) {
+        int err;
+        const QString msg = socks5ReplyText(b[1], &err);
+        SocksFail(err, msg);
+        return;
+    }
+    if (m_rcvCnt < 5)
+        return;
+    const int atyp = b[3];
+    int portOffset;
+    if (atyp == 1) {
+        portOffset = 8;
+    } else if (atyp == 3) {
+        portOffset = 5 + b[4];
+    } else {
+        SocksFail(20011, QStringLiteral("address type not supported"));
+        return;
+    }
+    if (portOffset + 2 > kReplyMax) {
+        // A bound name this long cannot fit the reply buffer.
+        SocksFail(20001, QStringLiteral("too much data availaible"));
+        return;
+    }
+    if (m_rcvCnt < portOffset + 2)
+        return;
+    if (atyp == 1)
+        m_boundAddr = QStringLiteral("%1.%2.%3.%4").arg(b[4]).arg(b[5]).arg(b[6]).arg(b[7]);
+    else
+        m_boundAddr = QString::fromLatin1(reinterpret_cast<const char*>(b + 5), b[4]);
+    m_boundPort = QString::number((b[portOffset] << 8) | b[portOffset + 1]);
+    ConsumeReply(portOffset + 2);
+    SocksConnected();
 }
 
 void TCustomSocksWSocket::TriggerSessionClosed(quint16 error)

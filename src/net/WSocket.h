@@ -413,6 +413,10 @@ private:
     void SocksFail(int code, const QString& msg);
     void SendNegotiation(const QByteArray& bytes);
     void ProcessReply();
+    void ProcessMethodReply();
+    void ProcessAuthReply();
+    void ProcessConnectReply4();
+    void ProcessConnectReply5();
 
     enum { socksData = 0, socksNegociateMethods = 1, socksAuthenticate = 2, socksConnecting = 3 };
     int m_socksState = socksData;
