@@ -146,6 +146,9 @@ signals:
     void LocalDirWanted(const QString& dir);
     // A listing is shown: the remote model and the path box are rebuilt.
     void ListingShown();
+    // The path box's selected item is RemotePathIndex again (a choice that
+    // could not be carried out is undone).
+    void RemotePathChanged();
     // No site is selected: the new-site dialog should open.
     void NewSiteWanted();
     // Progress of a running transfer (the client's count).

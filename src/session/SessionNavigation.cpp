@@ -112,8 +112,7 @@ void TSession::ChoosePathItem(int index)
 
 void TSession::RestorePathSelection()
 {
-    // The view re-reads the selection from RemotePathIndex.
-    emit ListingShown();
+    emit RemotePathChanged();
 }
 
 void TSession::ChangeDirectory()

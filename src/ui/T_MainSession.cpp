@@ -42,6 +42,11 @@ void T_Main::ConnectSessionSignals()
     connect(session_, &TSession::SessionControlsChanged, this, &T_Main::UpdateSessionControls);
     connect(session_, &TSession::SiteListShownChanged, this, &T_Main::ShowRemotePane);
     connect(session_, &TSession::ListingShown, this, &T_Main::RemoteListingShown);
+    connect(session_, &TSession::RemotePathChanged, this, [this] {
+        const QSignalBlocker block(FTPPath);
+        if (!siteListShown_)
+            FTPPath->setCurrentIndex(session_->RemotePathIndex());
+    });
     connect(session_, &TSession::BusyChanged, this, [this](bool busy) { FTPPath->setEnabled(!busy); });
     connect(session_, &TSession::InfoLineChanged, pnlFtpInfo, &QLabel::setText);
     connect(session_, &TSession::InfoLineVisibleChanged, pnlFtpInfo, &QWidget::setVisible);

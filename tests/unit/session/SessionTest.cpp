@@ -292,3 +292,28 @@ TEST(Session, ASilentServerIsGivenUpByTheWatchdog)
         EXPECT_EQ(h.logCount("! No answer from the server for 15 seconds"), 1);
     }
 }
+
+TEST(Session, PathBoxChoicesThatCannotBeCarriedOutAreUndone)
+{
+    FakeFtpServer srv;
+    srv.setTransfer("LIST", {kListing});
+    srv.on("PWD", "257 \"alice\" is your home");
+    SessionHarness h;
+    TFTPServerObj site = SessionHarness::site(srv.port());
+    site.CheckVHost = 1;  // a shared virtual host: nothing above the home directory
+    h.session.ConnectTo(site);
+    ASSERT_TRUE(h.idle());
+    EXPECT_EQ(h.session.RemotePathModel()->stringList(), QStringList({"SERVER LIST ...", "127.0.0.1", "alice"}));
+    int restored = 0;
+    QObject::connect(&h.session, &TSession::RemotePathChanged, [&] { ++restored; });
+    const int before = srv.commands().size();
+    h.session.ChoosePathItem(1);  // the host: outside the home directory
+    EXPECT_EQ(restored, 1);
+    EXPECT_EQ(h.session.RemotePathIndex(), 2);
+    // While a request runs, a choice is undone as well.
+    h.session.Refresh();
+    h.session.ChoosePathItem(1);
+    EXPECT_EQ(restored, 2);
+    ASSERT_TRUE(h.idle());
+    EXPECT_EQ(srv.commands().mid(before), QStringList({"PASV", "LIST"}));
+}
