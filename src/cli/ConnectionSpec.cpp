@@ -43,10 +43,11 @@ void ConnectionSpec::addOptions(QCommandLineParser& p)
                     "\"426 Timeout\" when it has not ended SECONDS after it started. Every block of "
                     "data a transfer moves starts the count again, so a transfer that keeps moving "
                     "may take longer; one that stalls fails SECONDS after its last block. 0: no limit. "
-                    "Default: TimeOut of options.ftp with --program-dir, else 30.",
+                    "Default: TimeOut of options.ftp when a program directory is in use "
+                    "(--program-dir, VARNOTH_PROGRAM_DIR, --site), else 30.",
          "SECONDS"},
         {"max-listing", "Fail a listing larger than MB megabytes (0: no limit). Default: MaxListingMB "
-                        "of options.ftp with --program-dir, else 256.",
+                        "of options.ftp when a program directory is in use, else 256.",
          "MB"},
         {{"v", "verbose"}, "Print the dialogue with the server on stderr (the password is hidden)."},
         {"site", "Use the saved site FOLDER/NAME (its host, port, user, password, anonymous rule, "
