@@ -199,6 +199,7 @@ private:
 
     // SessionNavigation.cpp
     void ShowRemoteListing();
+    void FillRemoteView();
     void RebuildRemotePath();
     bool VirtualHost() const;
     void RestorePathSelection();

@@ -166,7 +166,15 @@ void TSession::ShowRemoteListing()
     if (!parsed.directory.isEmpty())
         ftp_.SetHostDirName(parsed.directory.trimmed());
     listingEntries_ = std::move(parsed.entries);
+    // The list is filled from the event loop: reading and parsing a large
+    // listing, filling the list and sorting it each take their own turn, so
+    // the window keeps answering in between.
+    Post(&TSession::FillRemoteView);
+}
 
+void TSession::FillRemoteView()
+{
+    const TFTPServerObj& site = CurrentSite();
     RemoteViewOptions view;
     view.answer = site.Answer;
     view.siteTimeZone = site.TimeZone;
