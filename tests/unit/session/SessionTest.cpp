@@ -317,3 +317,30 @@ TEST(Session, PathBoxChoicesThatCannotBeCarriedOutAreUndone)
     ASSERT_TRUE(h.idle());
     EXPECT_EQ(srv.commands().mid(before), QStringList({"PASV", "LIST"}));
 }
+
+TEST(Session, KeepAliveCommandsDoNotRefreshTheListing)
+{
+    FakeFtpServer srv;
+    srv.setTransfer("LIST", {kListing});
+    SessionHarness h;
+    TFTPOptions o;
+    o.Keep = true;
+    o.CmdKeep = QStringLiteral("NOOP,PWD");
+    o.StartKeep = 30;
+    o.DurationKeep = 10;
+    h.session.SetOptions(o);
+    h.session.KeepAlive().SetManualTicks(true);
+    h.session.ConnectTo(SessionHarness::site(srv.port()));
+    ASSERT_TRUE(h.idle());
+    EXPECT_TRUE(h.session.KeepAlive().Active());
+    const int before = srv.commands().size();
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(h.session.KeepAlive().Tick());
+        ASSERT_TRUE(testenv::waitFor([&] { return srv.commands().size() == before + i + 1; }));
+        ASSERT_TRUE(testenv::waitFor([&] { return h.session.KeepAlive().Active(); }));
+    }
+    ASSERT_TRUE(h.idle());
+    testenv::deliverPostedEvents();
+    EXPECT_EQ(srv.commands().mid(before), QStringList({"NOOP", "PWD"}));
+    EXPECT_EQ(h.session.SessionFlags(), 0);
+}
