@@ -12,6 +12,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QIcon>
+#include <QStyle>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QSignalBlocker>
@@ -55,6 +57,11 @@ void T_Main::ConnectSessionSignals()
         Display(tr("Select a site in the right pane to connect to it. New sites are added in the site list "
                    "files for now; the site properties dialog is not part of this version."));
     });
+
+    // Rows of the server directory carry the same icons as the local list.
+    const QIcon up = QIcon::fromTheme(QStringLiteral("go-up"), style()->standardIcon(QStyle::SP_FileDialogToParent));
+    session_->RemoteModel()->SetImageDecorations(
+        {up, style()->standardIcon(QStyle::SP_DirIcon), style()->standardIcon(QStyle::SP_FileIcon)});
 
     // Header clicks change the sort key of the list's proxy.
     FTPView->header()->setSectionsClickable(true);
@@ -105,7 +112,7 @@ void T_Main::RemoteListingShown()
     const int width = model->ViewKind() == 1
                           ? FTPView->viewport()->width() - 14
                           : FTPView->fontMetrics().horizontalAdvance(model->WidestCaption()) + 30
-                                + FTPView->iconSize().width();
+                                + FTPView->style()->pixelMetric(QStyle::PM_SmallIconSize);
     FTPView->header()->resizeSection(0, qMax(width, 30));
     const int first = model->FirstFileRow();
     if (first >= 0) {
