@@ -1,6 +1,8 @@
 #include "listing/ListSort.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -19,6 +21,13 @@ int readableFirst(bool aOk, bool bOk, int dir, Cmp cmp)
     if (aOk != bOk)
         return aOk ? 1 : -1;
     return aOk ? cmp() * dir : 0;
+}
+
+int compareNames(const ListSortItem& a, const ListSortItem& b)
+{
+    if (a.nameOrder >= 0 && b.nameOrder >= 0)
+        return threeWay(a.nameOrder, b.nameOrder);
+    return CompareUpper(a.name, b.name);
 }
 
 } // namespace
@@ -61,12 +70,12 @@ int CompareItems(const ListSortItem& a, const ListSortItem& b, int key)
         result = CompareUpper(a.attributes, b.attributes) * dir;
         break;
     default:
-        result = CompareUpper(a.name, b.name) * dir;
+        result = compareNames(a, b) * dir;
         break;
     }
     if (result)
         return result;
-    if (const int name = CompareUpper(a.name, b.name))
+    if (const int name = compareNames(a, b))
         return name;
     return threeWay(a.index, b.index);
 }
@@ -79,4 +88,20 @@ int SortTagOfColumn(int column)
 int NextSortKey(int key, int tag)
 {
     return std::abs(key) != tag ? -tag : -key;
+}
+
+void SetNameOrders(ListSortItem* items, size_t count)
+{
+    std::vector<int> byName(count);
+    for (size_t i = 0; i < count; ++i)
+        byName[i] = int(i);
+    std::sort(byName.begin(), byName.end(),
+              [items](int a, int b) { return CompareUpper(items[a].name, items[b].name) < 0; });
+    int order = -1;
+    for (size_t i = 0; i < count; ++i) {
+        ListSortItem& item = items[byName[i]];
+        if (i == 0 || CompareUpper(items[byName[i - 1]].name, item.name) != 0)
+            ++order;
+        item.nameOrder = order;
+    }
 }

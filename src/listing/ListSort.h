@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QStringView>
 #include <Qt>
+#include <cstddef>
 
 // Item data roles the lists' models provide for sorting and for the view.
 namespace listrole {
@@ -21,6 +22,11 @@ inline constexpr int SortValue = Qt::UserRole + 2;
 // What the ordering reads of one row.
 struct ListSortItem {
     int imageKind = 2;
+    // The place of the upper-cased name among all rows of the list, equal
+    // names sharing one (-1: not known, the name text is compared instead).
+    // A model that keeps it spares the sort every name comparison; the items
+    // of one sort either all have it or none does.
+    int nameOrder = -1;
     QStringView name;
     bool hasSize = false;  // the size is a whole number
     qint64 size = 0;
@@ -47,6 +53,9 @@ int CompareItems(const ListSortItem& a, const ListSortItem& b, int key);
 
 // Compares two texts upper-cased, by character code (-1, 0, 1).
 int CompareUpper(QStringView a, QStringView b);
+
+// Sets nameOrder of every item from its name (a sort of the names).
+void SetNameOrders(ListSortItem* items, size_t count);
 
 // The sort column tag of a list column: columns 0 to 4 have tags 1 to 5; any
 // other column (Links) has none (0).

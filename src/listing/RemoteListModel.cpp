@@ -44,6 +44,7 @@ TRemoteListModel::TRemoteListModel(QObject* parent)
 void TRemoteListModel::clearRows()
 {
     rows_.clear();
+    sortItems_.clear();
     firstFile_ = -1;
     widest_.clear();
     dropped_ = 0;
@@ -83,11 +84,13 @@ void TRemoteListModel::Fill(const std::vector<DirEntry>& entries, const RemoteVi
         Row r;
         r.entry = e;
         r.source = int(i);
-        r.imageKind = e.directory ? 1 : 2;
+        ListSortItem k;
+        k.imageKind = e.directory ? 1 : 2;
+        k.index = int(rows_.size());
         if (!namesOnly) {
             if (!e.directory) {
                 r.sizeText = FormatSize(e.size);
-                r.hasSize = ParseGroupedSize(e.size, r.size);
+                k.hasSize = ParseGroupedSize(e.size, k.size);
             }
             QString when;
             when.reserve(e.date.size() + 1 + e.time.size());
@@ -95,16 +98,26 @@ void TRemoteListModel::Fill(const std::vector<DirEntry>& entries, const RemoteVi
             when += QLatin1Char(' ');
             when += e.time;
             const ListingDateTime dt = ParseListingDate(when, shift, today);
-            r.date = dt.date;
+            k.date = dt.date;
             r.dateText = FormatListDate(dt.date, options.dateType);
             r.timeText = formatTime(dt.time);
         }
-        if (r.imageKind == 2 && firstFile_ < 0)
+        if (k.imageKind == 2 && firstFile_ < 0)
             firstFile_ = int(rows_.size());
         if (e.name.size() > widest_.size())
             widest_ = e.name;
         rows_.push_back(std::move(r));
+        sortItems_.push_back(k);
     }
+    // The texts no longer move: point the sort records at them.
+    for (size_t row = 0; row < rows_.size(); ++row) {
+        ListSortItem& k = sortItems_[row];
+        k.name = rows_[row].entry.name;
+        k.time = rows_[row].timeText;
+        if (!namesOnly)
+            k.attributes = rows_[row].entry.attributes;
+    }
+    SetNameOrders(sortItems_.data(), sortItems_.size());
     endResetModel();
 }
 
@@ -119,8 +132,8 @@ void TRemoteListModel::Fill(const QStringList& entryTexts, const RemoteViewOptio
 
 qint64 TRemoteListModel::Size(int row) const
 {
-    const Row& r = rows_[size_t(row)];
-    return r.imageKind == 2 && r.hasSize && r.size > 0 ? r.size : 0;
+    const ListSortItem& k = sortItems_[size_t(row)];
+    return k.imageKind == 2 && k.hasSize && k.size > 0 ? k.size : 0;
 }
 
 void TRemoteListModel::SetColumnTitles(const QStringList& titles)
@@ -135,22 +148,6 @@ void TRemoteListModel::SetImageDecorations(const QVariantList& decorations)
     decorations_ = decorations;
     if (!rows_.empty())
         emit dataChanged(index(0, ColName), index(int(rows_.size()) - 1, ColName), {Qt::DecorationRole});
-}
-
-ListSortItem TRemoteListModel::SortItem(int row) const
-{
-    const Row& r = rows_[size_t(row)];
-    ListSortItem item;
-    item.imageKind = r.imageKind;
-    item.name = r.entry.name;
-    item.hasSize = r.hasSize;
-    item.size = r.size;
-    item.date = r.date;
-    item.time = r.timeText;
-    if (viewKind_ != ListingFormat::Text)
-        item.attributes = r.entry.attributes;
-    item.index = row;
-    return item;
 }
 
 int TRemoteListModel::rowCount(const QModelIndex& parent) const
@@ -168,6 +165,7 @@ QVariant TRemoteListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= int(rows_.size()))
         return {};
     const Row& r = rows_[size_t(index.row())];
+    const ListSortItem& k = sortItems_[size_t(index.row())];
     const bool namesOnly = viewKind_ == ListingFormat::Text;
     switch (role) {
     case Qt::DisplayRole:
@@ -183,7 +181,7 @@ QVariant TRemoteListModel::data(const QModelIndex& index, int role) const
         break;
     case Qt::DecorationRole:
         if (index.column() == ColName)
-            return decorations_.value(r.imageKind);
+            return decorations_.value(k.imageKind);
         break;
     case Qt::TextAlignmentRole:
         if (index.column() == ColSize)
@@ -192,12 +190,12 @@ QVariant TRemoteListModel::data(const QModelIndex& index, int role) const
             return int(Qt::AlignCenter);
         break;
     case listrole::ImageKind:
-        return r.imageKind;
+        return k.imageKind;
     case listrole::SortValue:
-        if (index.column() == ColSize && r.hasSize)
-            return r.size;
-        if (index.column() == ColDate && r.date.isValid() && !namesOnly)
-            return r.date;
+        if (index.column() == ColSize && k.hasSize)
+            return k.size;
+        if (index.column() == ColDate && k.date.isValid())
+            return k.date;
         break;
     }
     return {};

@@ -72,8 +72,9 @@ public:
     // 1 directory, 2 file): the window hands in its icons.
     void SetImageDecorations(const QVariantList& decorations);
 
-    // What the ordering reads of a row; the views stay valid while the row does.
-    ListSortItem SortItem(int row) const;
+    // What the ordering reads of a row, kept beside the rows (with the name
+    // orders set) so a sort reads small records and no texts.
+    const ListSortItem& SortItem(int row) const { return sortItems_[size_t(row)]; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -87,16 +88,13 @@ private:
     struct Row {
         DirEntry entry;
         int source = 0;
-        int imageKind = 2;
-        bool hasSize = false;
-        qint64 size = 0;
-        QDate date;
         QString sizeText, dateText, timeText;
     };
 
     void clearRows();
 
     std::vector<Row> rows_;
+    std::vector<ListSortItem> sortItems_;  // one per row; views into rows_' texts
     int viewKind_ = 0;
     int firstFile_ = -1;
     QString widest_;

@@ -176,8 +176,13 @@ TEST(ListSort, TextRowsSortBySizeAndDate)
 
 TEST(ListSort, SizesThatAreNotNumbersGoFirstEitherWay)
 {
-    ListSortItem odd{2, u"odd", false, 0, {}, {}, {}, 0};
-    ListSortItem big{2, u"big", true, 1 << 30, {}, {}, {}, 1};
+    ListSortItem odd;
+    odd.name = u"odd";
+    ListSortItem big;
+    big.name = u"big";
+    big.hasSize = true;
+    big.size = 1 << 30;
+    big.index = 1;
     EXPECT_LT(CompareItems(odd, big, 2), 0);
     EXPECT_LT(CompareItems(odd, big, -2), 0);
     EXPECT_GT(CompareItems(big, odd, -2), 0);
@@ -218,7 +223,7 @@ TEST(ListSort, SelectionStaysOnItsRowsAcrossAReSort)
 // Sorting algorithms are undefined on a comparison that is not a strict weak
 // ordering; check the properties on a random sample mixing every kind of
 // value, unreadable ones included, for every key.
-TEST(ListSort, IsAStrictWeakOrderingForEveryKey)
+std::vector<ListSortItem> mixedSample()
 {
     QRandomGenerator rng(20240307);
     static const char16_t* const names[] = {u"a", u"A", u"b", u"_", u"a1", u"", u"Zz", u"ä"};
@@ -238,7 +243,15 @@ TEST(ListSort, IsAStrictWeakOrderingForEveryKey)
         it.index = i;
         items.push_back(it);
     }
-    for (int key : {0, 1, -1, 2, -2, 3, -3, 4, -4, 5, -5}) {
+    return items;
+}
+
+const int kAllKeys[] = {0, 1, -1, 2, -2, 3, -3, 4, -4, 5, -5};
+
+TEST(ListSort, IsAStrictWeakOrderingForEveryKey)
+{
+    const std::vector<ListSortItem> items = mixedSample();
+    for (int key : kAllKeys) {
         const auto less = [key](const ListSortItem& a, const ListSortItem& b) { return CompareItems(a, b, key) < 0; };
         for (const auto& a : items) {
             ASSERT_FALSE(less(a, a)) << "irreflexive, key " << key;
@@ -256,6 +269,23 @@ TEST(ListSort, IsAStrictWeakOrderingForEveryKey)
                 }
             }
         }
+    }
+}
+
+// The remote list compares name orders worked out once per listing instead of
+// the names: both must give the same order.
+TEST(ListSort, NameOrdersSortLikeTheNames)
+{
+    const std::vector<ListSortItem> byText = mixedSample();
+    std::vector<ListSortItem> byOrder = byText;
+    SetNameOrders(byOrder.data(), byOrder.size());
+    EXPECT_GE(byOrder[0].nameOrder, 0);
+    for (int key : kAllKeys) {
+        std::vector<ListSortItem> a = byText, b = byOrder;
+        std::sort(a.begin(), a.end(), [key](const auto& x, const auto& y) { return CompareItems(x, y, key) < 0; });
+        std::sort(b.begin(), b.end(), [key](const auto& x, const auto& y) { return CompareItems(x, y, key) < 0; });
+        for (size_t i = 0; i < a.size(); ++i)
+            ASSERT_EQ(a[i].index, b[i].index) << "key " << key << " place " << i;
     }
 }
 
