@@ -207,6 +207,22 @@ TEST(ListSort, ReSortingByTheSameKeyKeepsEqualRowsInPlace)
     }
 }
 
+// The window's language files set titles on the view's model, the proxy,
+// also while the list is still empty.
+TEST(ListSort, TitlesSetThroughTheProxyLandInTheModelAndSurviveRefills)
+{
+    TRemoteListModel model;
+    TListSortProxy proxy;
+    proxy.setSourceModel(&model);
+    ASSERT_TRUE(proxy.setHeaderData(1, Qt::Horizontal, QStringLiteral("Größe"), Qt::DisplayRole));
+    model.Fill(kListing, viewOptions());
+    proxy.ColumnClick(1);
+    model.Clear();
+    model.Fill(kListing, viewOptions());
+    EXPECT_EQ(proxy.headerData(1, Qt::Horizontal).toString(), "Größe");
+    EXPECT_EQ(model.ColumnTitles().value(1), "Größe");
+}
+
 TEST(ListSort, SelectionStaysOnItsRowsAcrossAReSort)
 {
     Remote r;
