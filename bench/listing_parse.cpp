@@ -1,6 +1,8 @@
 // Listing parser throughput: lines per second for the column-scan type (0),
 // the UNIX token type (7) and the fixed-column type (6), at 10k, 100k and 1M
-// lines, so the growth from one size to the next can be checked for linearity.
+// lines, so the growth from one size to the next can be checked for linearity;
+// and link classification, half the entries links, against the same listing
+// without links.
 #include "listing/ListingParser.h"
 
 #include <benchmark/benchmark.h>
@@ -81,11 +83,45 @@ void BM_ParseListingText_Type0(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * lines);
 }
 
+// Half the entries are links whose targets are listed after them, against
+// the same listing with plain files in their place: classifying the links
+// should cost about as much as reading the lines, and grow linearly.
+QStringList makeLinkListing(int entries, bool links)
+{
+    QStringList out;
+    out.reserve(entries);
+    const int files = entries / 2;
+    for (int i = 0; i < files; ++i)
+        out.append(links ? QStringLiteral("lrwxrwxrwx 1 o g 12 Jan 1 10:00 link%1 -> file%2.dat").arg(i).arg(files - 1 - i)
+                         : QStringLiteral("-rw-r--r-- 1 o g 12 Jan 1 10:00 other%1 -> x%2.dat").arg(i).arg(i));
+    for (int i = 0; i < files; ++i)
+        out.append(QStringLiteral("-rw-r--r-- 1 o g 12 Jan 1 10:00 file%1.dat").arg(i));
+    return out;
+}
+
+void parseLinkListing(benchmark::State& state, bool links)
+{
+    const int lines = int(state.range(0));
+    const QStringList listing = makeLinkListing(lines, links);
+    const ListingFormat format = ListingFormat::ofType(7);
+    for (auto _ : state) {
+        ParsedListing parsed = parseListingEntries(listing, format);
+        benchmark::DoNotOptimize(parsed.entries.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * lines);
+}
+
+void BM_ParseListing_HalfLinks(benchmark::State& state) { parseLinkListing(state, true); }
+void BM_ParseListing_HalfLinksAsFiles(benchmark::State& state) { parseLinkListing(state, false); }
+
 } // namespace
 
 BENCHMARK(BM_ParseListing_Type0)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseListing_Type7)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseListing_Type6)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseListingText_Type0)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseListing_HalfLinks)->Arg(20'000)->Arg(200'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseListing_HalfLinksAsFiles)->Arg(20'000)->Arg(200'000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -74,7 +74,9 @@ bool isLink(const DirEntry& e)
 // Classifies every link by its target among all names of the listing, in
 // linear time: each link is resolved once, chains of links are followed and
 // remembered, a cycle or an unknown target leaves the link a directory.
-void classifyLinks(std::vector<DirEntry>& entries)
+// steps grows by one for every table insertion, table look-up and link
+// followed (see ParsedListing::linkSteps).
+void classifyLinks(std::vector<DirEntry>& entries, std::size_t& steps)
 {
     // Index only the names that some link points at: the table stays as small
     // as the number of links, however long the listing.
@@ -86,11 +88,14 @@ void classifyLinks(std::vector<DirEntry>& entries)
     };
     QHash<QString, qsizetype> byTarget;
     for (const DirEntry& e : entries)
-        if (isLink(e))
+        if (isLink(e)) {
             byTarget.insert(normalized(e.linkTarget), -1);
+            ++steps;
+        }
     if (byTarget.isEmpty())
         return;
     for (qsizetype i = 0; i < qsizetype(entries.size()); ++i) {
+        ++steps;
         auto it = byTarget.find(entries[size_t(i)].name);
         if (it != byTarget.end() && it.value() < 0)
             it.value() = i;  // the first entry of that name
@@ -99,6 +104,7 @@ void classifyLinks(std::vector<DirEntry>& entries)
     enum State : unsigned char { Unresolved, Resolving, Resolved };
     std::vector<State> state(entries.size(), Unresolved);
     auto targetIndex = [&](const QString& target) -> qsizetype {
+        ++steps;
         return byTarget.value(normalized(target), -1);
     };
 
@@ -175,7 +181,7 @@ ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat&
             continue;
         out.entries.push_back(std::move(e));
     }
-    classifyLinks(out.entries);
+    classifyLinks(out.entries, out.linkSteps);
     return out;
 }
 

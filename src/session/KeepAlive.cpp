@@ -73,7 +73,40 @@ void TKeepAlive::Apply(const TKeepAliveSettings& s)
     settings_ = s;
     timer_->setInterval(qMax(1, s.IntervalMs));
     if (!enabled())
-        timer_->stop();
+        disarm();
+}
+
+void TKeepAlive::arm()
+{
+    if (manualTicks_)
+        manualArmed_ = true;
+    else
+        timer_->start();
+}
+
+void TKeepAlive::disarm()
+{
+    manualArmed_ = false;
+    timer_->stop();
+}
+
+void TKeepAlive::SetManualTicks(bool manual)
+{
+    if (manual == manualTicks_)
+        return;
+    const bool armed = Active();
+    disarm();
+    manualTicks_ = manual;
+    if (armed)
+        arm();
+}
+
+bool TKeepAlive::Tick()
+{
+    if (!Active())
+        return false;
+    cTimerTimer();
+    return true;
 }
 
 bool TKeepAlive::enabled() const
@@ -91,16 +124,16 @@ void TKeepAlive::SessionOpened()
 
 void TKeepAlive::Restart()
 {
-    timer_->stop();
+    disarm();
     if (!enabled())
         return;
     timer_->setInterval(qMax(1, settings_.IntervalMs));
-    timer_->start();
+    arm();
 }
 
-void TKeepAlive::Stop() { timer_->stop(); }
+void TKeepAlive::Stop() { disarm(); }
 
-bool TKeepAlive::Active() const { return timer_->isActive(); }
+bool TKeepAlive::Active() const { return manualTicks_ ? manualArmed_ : timer_->isActive(); }
 
 bool TKeepAlive::TakeKeepAliveQuote()
 {
@@ -114,13 +147,13 @@ void TKeepAlive::cTimerTimer()
     const qint64 elapsed = elapsedMs_ + timer_->interval();
     // Keep-alive has run for its duration: off for the rest of the session.
     if (settings_.DurationKeep < double(elapsed) / 60000.0) {
-        timer_->stop();
+        disarm();
         return;
     }
     // A busy or closed client is left alone; the total does not grow.
     if (!ftp_ || ftp_->State() != ftpStReady || !ftp_->Connected())
         return;
-    timer_->stop();
+    disarm();
     elapsedMs_ = elapsed;
     QStringList commands = SplitCommaText(settings_.CmdKeep);
     commands.removeAll(QString()); // an empty item would send an empty line
@@ -136,6 +169,6 @@ void TKeepAlive::cTimerTimer()
         // The client refused (it became busy in between): nothing was sent.
         keepAliveQuote_ = false;
     }
-    timer_->start();
+    arm();
     ++keepAliveIndex_;
 }

@@ -23,9 +23,11 @@ struct TKeepAliveSettings {
     static TKeepAliveSettings FromOptions(const TFTPOptions& o);
 };
 
-// Splits comma text the way a comma-separated string list is read: items
-// are separated by commas and, outside double quotes, by spaces; an item in
-// double quotes keeps its commas and spaces ("" inside quotes is one quote).
+// Splits the keep-alive command text into items. Items are separated by
+// commas and, outside double quotes, by blanks (any character up to the
+// space); blanks around a separator do not count. An item in double quotes
+// keeps its commas and blanks, and "" inside the quotes is one quote. Two
+// commas in a row, or a comma at the end, give an empty item.
 QStringList SplitCommaText(const QString& text);
 
 class TKeepAlive : public QObject {
@@ -45,10 +47,21 @@ public:
     // and CmdKeep is not empty; otherwise leaves it off.
     void Restart();
     void Stop();
+    // Armed: a tick is due one interval from the last (re)start.
     bool Active() const;
 
     // The timer's tick.
     void cTimerTimer();
+
+    // Who delivers the ticks. By default the timer's timeout does. With manual
+    // ticks on, the timer is never started and the owner (a test) delivers
+    // them with Tick(), so nothing depends on real time passing; arming,
+    // stopping and Active() behave exactly as with the timer.
+    void SetManualTicks(bool manual);
+    bool ManualTicks() const { return manualTicks_; }
+    // One tick, as the timer's timeout would deliver it: only while armed (a
+    // stopped timer does not fire). Returns whether a tick was delivered.
+    bool Tick();
 
     // A keep-alive command is under way: the dispatcher must not refresh
     // the listing when it completes. TakeKeepAliveQuote returns and clears it.
@@ -61,6 +74,8 @@ public:
 
 private:
     bool enabled() const;
+    void arm();
+    void disarm();
 
     TCustomFtpCli* ftp_;
     QTimer* timer_;
@@ -68,4 +83,6 @@ private:
     qint64 elapsedMs_ = 0;
     int keepAliveIndex_ = 0;
     bool keepAliveQuote_ = false;
+    bool manualTicks_ = false;
+    bool manualArmed_ = false;  // Active() while ticks are manual
 };

@@ -5,6 +5,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
+
 namespace {
 const QList<QByteArray> kDataVerbs = {"RETR", "LIST", "NLST", "STOR", "APPE"};
 
@@ -89,9 +91,19 @@ void FakeFtpServer::send(const Reply& r)
         if (r.closeAfter && m_control)
             m_control->disconnectFromHost();
     };
-    if (r.delayMs > 0)
+    if (r.held)
+        m_held.append(go);
+    else if (r.delayMs > 0)
         QTimer::singleShot(r.delayMs, this, go);
     else
+        go();
+}
+
+void FakeFtpServer::release()
+{
+    const QList<std::function<void()>> held = std::move(m_held);
+    m_held.clear();
+    for (const auto& go : held)
         go();
 }
 
@@ -233,7 +245,32 @@ void FakeFtpServer::finishDownload(QTcpSocket* d, const Transfer& t)
     if (t.finalBeforeClose) {
         if (!t.noFinal)
             sendText(t.final);
+        if (t.holdLaterEnd) {
+            QPointer<QTcpSocket> data(d);
+            m_held.append([data] {
+                if (data)
+                    data->disconnectFromHost();
+            });
+            return;
+        }
         QTimer::singleShot(t.closeDelayMs, this, [d] { d->disconnectFromHost(); });
+        return;
+    }
+    if (t.holdLaterEnd) {
+        // Shut down the sending side once everything is written, keep reading:
+        // the client's own close then shows as the end of what it sends.
+        m_dataClosedByClient = false;
+        connect(d, &QTcpSocket::readChannelFinished, this, [this] { m_dataClosedByClient = true; });
+        auto shutWhenWritten = [d] {
+            if (d->bytesToWrite() == 0)
+                ::shutdown(int(d->socketDescriptor()), SHUT_WR);
+        };
+        connect(d, &QTcpSocket::bytesWritten, d, shutWhenWritten);
+        shutWhenWritten();
+        m_held.append([this, t] {
+            if (!t.noFinal)
+                sendText(t.final);
+        });
         return;
     }
     connect(d, &QTcpSocket::disconnected, this, [this, t] {

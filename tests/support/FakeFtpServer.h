@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 
 class QTcpServer;
 class QTcpSocket;
@@ -23,6 +24,7 @@ public:
         QByteArray text;
         int delayMs = 0;
         bool closeAfter = false;  // drop the control connection after sending
+        bool held = false;        // sent only by release(): the request runs until then
     };
     // How a data command (RETR, LIST, NLST, STOR, APPE) is served.
     struct Transfer {
@@ -34,6 +36,11 @@ public:
         qint64 cutAfter = -1;                        // abort data after this many bytes
         bool dropControlOnCut = false;               // and close the control connection too
         bool noFinal = false;                        // never send the final reply
+        // The later of the two end events (the final reply, or the close of
+        // the data connection) waits for release(). With the reply last, the
+        // server only shuts down its sending side, so dataClosedByClient()
+        // tells when the client has seen the end of the data and closed.
+        bool holdLaterEnd = false;
     };
 
     explicit FakeFtpServer(QObject* parent = nullptr);
@@ -56,6 +63,13 @@ public:
     bool clientConnected() const;
     // The port the client asked for with PORT (0 when none).
     quint16 activePort() const { return m_activePort; }
+
+    // Held replies and end events waiting for release(), and sending them,
+    // in the order they were held.
+    int heldCount() const { return int(m_held.size()); }
+    void release();
+    // The client closed a download's data connection (see holdLaterEnd).
+    bool dataClosedByClient() const { return m_dataClosedByClient; }
 
 private:
     void onNewConnection();
@@ -82,4 +96,6 @@ private:
     int m_connections = 0;
     quint16 m_activePort = 0;
     bool m_passive = false;
+    bool m_dataClosedByClient = false;
+    QList<std::function<void()>> m_held;
 };

@@ -64,4 +64,11 @@ bool waitForPort(quint16 port, int timeoutMs)
     return false;
 }
 
+void deliverPostedEvents()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::sendPostedEvents();
+}
+
 } // namespace testenv

@@ -29,6 +29,12 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs = 5000);
 // Waits until something accepts TCP connections on 127.0.0.1:port.
 bool waitForPort(quint16 port, int timeoutMs = 10000);
 
+// Delivers at once every event already posted in this thread (queued calls
+// included, and those they post in turn) and runs the pending deleteLater()s.
+// After a concrete event a test has waited for, this shows that nothing
+// posted before it is still on its way, with no sleep.
+void deliverPostedEvents();
+
 } // namespace testenv
 
 // Skips the test when a required program is absent, or fails it under CI.

@@ -180,13 +180,20 @@ TEST(WSocketDns, HostNameLookupAndCancel)
     s.DnsLookup("localhost");
     s.CancelDnsLookup();
     EXPECT_EQ(done, 10004);
-    done = -1;
-    testenv::waitFor([] { return false; }, 300);
-    EXPECT_EQ(done, -1); // the abandoned answer is never delivered
+
+    // The abandoned answer is never delivered. The next lookup of the same
+    // name is answered behind it (both from the resolver's cache, in order),
+    // so once that answer is in, the abandoned one would have been too.
+    QList<int> answers;
+    s.OnDnsLookupDone = [&](TCustomWSocket*, quint16 e) { answers << e; };
+    s.DnsLookup("localhost");
+    ASSERT_TRUE(testenv::waitFor([&] { return !answers.isEmpty(); }));
+    testenv::deliverPostedEvents();
+    EXPECT_EQ(answers, QList<int>({0}));
 
     s.DnsLookup("no-such-host.invalid");
-    ASSERT_TRUE(testenv::waitFor([&] { return done != -1; }, 15000));
-    EXPECT_EQ(done, 11001);
+    ASSERT_TRUE(testenv::waitFor([&] { return answers.size() >= 2; }, 15000));
+    EXPECT_EQ(answers, QList<int>({0, 11001}));
 }
 
 TEST(WSocketUdp, DatagramSocketIsConnectedAtOnceAndCarriesData)

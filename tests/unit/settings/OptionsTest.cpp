@@ -303,26 +303,18 @@ TEST(Options, LayoutsReadWithCurrentSizesAsDefaults)
     EXPECT_EQ(LoadLayouts({}).FtpAttribute, 13);
 }
 
-// Run by the next test in a child process: prints that process's listing file.
-TEST(ListingFileChild, PrintName)
-{
-    if (qEnvironmentVariableIsEmpty("VARNOTH_PRINT_LISTING_FILE"))
-        GTEST_SKIP() << "only run as a child process";
-    SetDefaultOptions();
-    printf("LISTING:%s\n", qPrintable(FTPOptions.ListingFile));
-}
-
 TEST(Options, EachProcessHasItsOwnListingFile)
 {
     SettingsTestDir dir;
     SetDefaultOptions();
+    // A helper program prints the listing file of its own process.
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VARNOTH_PRINT_LISTING_FILE", "1");
     env.insert("VARNOTH_PROGRAM_DIR", ProgramDir);
     child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ListingFileChild.PrintName"});
-    ASSERT_TRUE(child.waitForFinished(30000));
+    child.start(QStringLiteral(VARNOTH_PRINT_LISTING_FILE), {});
+    ASSERT_TRUE(child.waitForFinished(30000)) << qPrintable(child.errorString());
+    EXPECT_EQ(child.exitCode(), 0);
     const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
     const qsizetype at = out.indexOf("LISTING:");
     ASSERT_GE(at, 0) << qPrintable(out);
