@@ -9,7 +9,7 @@ VARNOTH_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-de
   fonts-dejavu-core xdg-utils)
 # What the test suite and benchmarks add: the real servers and the peers.
 VARNOTH_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev python3 python3-pyftpdlib
-  vsftpd ftp-proxy dante-server microsocks curl lftp wget xvfb xauth procps)
+  vsftpd ftp-proxy dante-server microsocks openssh-server openssh-client curl lftp wget xvfb xauth procps)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -285,3 +285,44 @@ TEST(CliTransfer, ThroughSocksServers)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(r.err.isEmpty());
 }
+
+// SOCKS 4A through OpenSSH's dynamic forwarding, with the server named
+// "localhost" in the URL. Both connections, control and passive data, go
+// through the proxy in the 4A form. The FTP client looks the server's name up
+// itself before it connects, whatever the connection type, so the proxy is
+// handed the address as text; a name that the proxy resolves is shown at the
+// socket layer (SocksOpenSsh in the net tests).
+TEST(CliTransfer, ThroughSocks4AToAServerGivenByName)
+{
+    testftp::FtpServer srv;
+    QString error;
+    ASSERT_TRUE(srv.startPyftpdlib(&error)) << error.toStdString();
+    const QByteArray content = pattern(300000);
+    putFile(QDir(srv.dataDir()).filePath("by name.bin"), content);
+    testsocks::SocksServer ssh;
+    if (!ssh.startOpenSsh(&error)) {
+        if (testenv::underCi())
+            FAIL() << error.toStdString();
+        GTEST_SKIP() << error.toStdString();
+    }
+    const QStringList via{"--socks4a", "127.0.0.1:" + QString::number(ssh.port())};
+    const QString byName = QStringLiteral("ftp://%1:%2@localhost:%3/").arg(srv.user(), srv.password()).arg(srv.port());
+    QTemporaryDir tmp;
+
+    CliResult r = runCli(QStringList{"get"} + via + QStringList{byName + "by%20name.bin", tmp.filePath("got.bin")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(fileBytes(tmp.filePath("got.bin")), content);
+    const QString log = ssh.log();
+    EXPECT_GE(log.count("socks4a request"), 2) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("target 127.0.0.1 port %1").arg(srv.port()))) << log.toStdString();
+
+    r = runCli(QStringList{"ls"} + via + QStringList{byName});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("by name.bin")) << r.out.constData();
+
+    putFile(tmp.filePath("up.bin"), content);
+    r = runCli(QStringList{"put"} + via + QStringList{tmp.filePath("up.bin"), byName + "up.bin"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(fileBytes(QDir(srv.dataDir()).filePath("up.bin")), content);
+    EXPECT_GE(ssh.log().count("socks4a request"), 6);
+}

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <pwd.h>
 #include <unistd.h>
@@ -70,6 +71,56 @@ server.serve_forever()
     return launch(testenv::systemPython(), {script, QString::number(m_port), m_dataDir, m_user, m_password}, error);
 }
 
+bool FtpServer::ensureVsftpdUser(QString* error)
+{
+    const QByteArray name = vsftpdUser().toLatin1();
+    const QString why = QStringLiteral(" (vsftpd changes into the home of its anonymous account '%1' before anon_root)")
+                            .arg(vsftpdUser());
+    if (geteuid() != 0) {
+        *error = QStringLiteral("the vsftpd fixture needs root: vsftpd starts as root, and the account '%1' with "
+                                "home %2 must exist")
+                     .arg(vsftpdUser(), vsftpdHome()) + why;
+        return false;
+    }
+    if (!getpwnam(name.constData())) {
+        const QString useradd = testenv::findProgram("useradd");
+        if (useradd.isEmpty()) {
+            *error = QStringLiteral("cannot create the account '%1': useradd not found").arg(vsftpdUser()) + why;
+            return false;
+        }
+        // Tests running side by side may create it at the same moment: the
+        // loser finds the password file locked (useradd waits for the lock a
+        // while itself), or the account there.
+        QString output;
+        for (int attempt = 0; attempt < 5 && !getpwnam(name.constData()); ++attempt) {
+            QProcess add;
+            add.setProcessChannelMode(QProcess::MergedChannels);
+            add.start(useradd, {"--system", "--no-create-home", "--user-group", "--home-dir", vsftpdHome(),
+                                "--shell", "/usr/sbin/nologin", vsftpdUser()});
+            add.waitForFinished(20000);
+            output = QString::fromLocal8Bit(add.readAll()).trimmed();
+            if (add.exitStatus() == QProcess::NormalExit && add.exitCode() == 0)
+                break;
+        }
+        if (!getpwnam(name.constData())) {
+            *error = QStringLiteral("cannot create the account '%1': %2").arg(vsftpdUser(), output) + why;
+            return false;
+        }
+    }
+    const passwd* account = getpwnam(name.constData());
+    const QString home = QString::fromLocal8Bit(account->pw_dir);
+    const bool existed = !home.isEmpty() && QFileInfo(home).isDir();
+    if (!existed && (home.isEmpty() || !QDir().mkpath(home))) {
+        *error = QStringLiteral("the home directory '%1' of the account '%2' does not exist and cannot be created")
+                     .arg(home, vsftpdUser()) + why;
+        return false;
+    }
+    // vsftpd enters it as that account: it must be searchable by others.
+    if (!existed)
+        QFile::setPermissions(home, QFileDevice::Permissions(0x7755));
+    return true;
+}
+
 bool FtpServer::startVsftpd(QString* error)
 {
     const QString vsftpd = testenv::findProgram("vsftpd");
@@ -77,11 +128,11 @@ bool FtpServer::startVsftpd(QString* error)
         *error = "vsftpd not installed";
         return false;
     }
-    const passwd* ftpUser = getpwnam("ftp");
-    if (!ftpUser || geteuid() != 0) {
-        *error = "vsftpd needs root and the system account 'ftp'";
+    if (!ensureVsftpdUser(error))
         return false;
-    }
+    const passwd* ftpUser = getpwnam(vsftpdUser().toLatin1().constData());
+    const uid_t uid = ftpUser->pw_uid;
+    const gid_t gid = ftpUser->pw_gid;
     m_dir = std::make_unique<QTemporaryDir>();
     // The anonymous root must not be writable by the anonymous user; its
     // "pub" directory is.
@@ -90,8 +141,8 @@ bool FtpServer::startVsftpd(QString* error)
     QDir().mkpath(m_dataDir);
     QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7755));
     QFile::setPermissions(root, QFileDevice::Permissions(0x7755));
-    if (chown(m_dataDir.toLocal8Bit().constData(), ftpUser->pw_uid, ftpUser->pw_gid) != 0) {
-        *error = "cannot hand the upload directory to 'ftp'";
+    if (chown(m_dataDir.toLocal8Bit().constData(), uid, gid) != 0) {
+        *error = QStringLiteral("cannot hand the upload directory to '%1'").arg(vsftpdUser());
         return false;
     }
     QDir().mkpath("/var/run/vsftpd/empty");
@@ -106,8 +157,9 @@ bool FtpServer::startVsftpd(QString* error)
                                    "anon_other_write_enable=YES\nanon_umask=022\nlocal_enable=NO\n"
                                    "pasv_enable=YES\nport_enable=YES\npasv_address=127.0.0.1\n"
                                    "connect_from_port_20=NO\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
-                                   "secure_chroot_dir=/var/run/vsftpd/empty\nxferlog_enable=NO\nutf8_filesystem=YES\n")
-                        .arg(m_port).arg(root).toUtf8());
+                                   "secure_chroot_dir=/var/run/vsftpd/empty\nxferlog_enable=NO\nutf8_filesystem=YES\n"
+                                   "ftp_username=%3\n")
+                        .arg(m_port).arg(root, vsftpdUser()).toUtf8());
     return launch(vsftpd, {conf}, error);
 }
 

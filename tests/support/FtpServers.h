@@ -3,7 +3,8 @@
 // temporary root and configuration, stopped when the object goes:
 //   pyftpdlib  user "alice"/"wonder" and anonymous, both with write access
 //   vsftpd     anonymous, writable directory "pub" (runs as root, as in CI;
-//              uses the system account "ftp" that the Debian package creates)
+//              anonymous sessions run as a system account of the fixture's
+//              own, created when missing, whatever the system's "ftp" is)
 //   ftp-proxy  standalone, accepting the login USER user@host:port
 #include <QString>
 #include <QTemporaryDir>
@@ -22,6 +23,14 @@ public:
 
     bool startPyftpdlib(QString* error);
     bool startVsftpd(QString* error);
+    // The account vsftpd runs anonymous sessions as (its ftp_username), and
+    // that account's home. vsftpd changes into the home before anon_root, so
+    // a home that does not exist fails every login with "500 OOPS: cannot
+    // change directory". ensureVsftpdUser creates the account when missing
+    // (root only; no shell) and the home when missing, or says why not.
+    static QString vsftpdUser() { return QStringLiteral("varnothftp"); }
+    static QString vsftpdHome() { return QStringLiteral("/var/lib/varnoth-test-ftp"); }
+    static bool ensureVsftpdUser(QString* error);
     // A proxy that forwards to whatever the USER command names.
     bool startFtpProxy(QString* error);
     void stop();

@@ -1,5 +1,6 @@
 // Connections through real SOCKS servers (dante: SOCKS 4 and 5 with and
-// without user/password; microsocks: SOCKS 5) carrying data both ways to an
+// without user/password; microsocks: SOCKS 5; OpenSSH's dynamic forwarding:
+// SOCKS 4A with a host name the proxy resolves) carrying data both ways to an
 // echo peer on 127.0.0.1.
 #include "SocksServers.h"
 #include "TestEnv.h"
@@ -28,6 +29,7 @@ public:
 };
 
 struct Outcome {
+    quint16 echoPort = 0;
     int connected = -1;
     int socksError = 0;
     QList<int> auth;
@@ -42,6 +44,7 @@ Outcome roundTrip(quint16 socksPort, const QString& level, const QString& user =
     EchoServer echo;
     TWSocket s;
     Outcome o;
+    o.echoPort = echo.serverPort();
     QByteArray payload(200 * 1024, '\0');
     for (int i = 0; i < payload.size(); ++i)
         payload[i] = char((i * 31) ^ (i >> 8));
@@ -147,4 +150,29 @@ TEST(SocksMicrosocks, Level5WithAndWithoutAuthentication)
         Outcome none = roundTrip(m.port(), "5");
         EXPECT_EQ(none.connected, 20003); // server demands a login we did not offer
     }
+}
+
+// SOCKS 4A: the client hands the proxy a host name, and the proxy resolves it.
+// OpenSSH's dynamic forwarding implements it (dante does not, above). Its log
+// shows the request as ssh decoded it and the name sshd looked up.
+TEST(SocksOpenSsh, Level4AHandsTheHostNameToTheProxy)
+{
+    REQUIRE_PROGRAM(sshd, "sshd");
+    testsocks::SocksServer ssh;
+    START_OR_SKIP(ssh.startOpenSsh(&why));
+    const Outcome byName = roundTrip(ssh.port(), "4A", {}, {}, "localhost");
+    EXPECT_EQ(byName.connected, 0);
+    EXPECT_EQ(byName.echoed.size(), 200 * 1024);
+    for (const QString& line : {QStringLiteral("decode socks4a: host localhost"),
+                                QStringLiteral("target localhost port %1").arg(byName.echoPort),
+                                QStringLiteral("start for host localhost ([127.0.0.1]:%1)").arg(byName.echoPort)})
+        EXPECT_TRUE(ssh.log().contains(line)) << line.toStdString() << " not in:\n" << ssh.log().toStdString();
+
+    // An address given to level 4A travels as text in the same way.
+    const Outcome byAddress = roundTrip(ssh.port(), "4A");
+    EXPECT_EQ(byAddress.connected, 0);
+    EXPECT_TRUE(ssh.log().contains(QStringLiteral("target 127.0.0.1 port %1").arg(byAddress.echoPort)));
+    // The same server speaks levels 4 and 5.
+    EXPECT_EQ(roundTrip(ssh.port(), "4").connected, 0);
+    EXPECT_EQ(roundTrip(ssh.port(), "5", {}, {}, "localhost").connected, 0);
 }
