@@ -26,7 +26,8 @@ ListingDateTime ParseListingDate(const QString& text, double shiftDays, const QD
 // The same, with today's date from the system clock.
 ListingDateTime ParseListingDate(const QString& text, double shiftDays = 0.0);
 
-// The Part-shaped form: fills date and time; returns whether there was a time.
+// The same reading into separate date and time: fills both (time 00:00 when
+// the text has none) and returns whether the text carried a time.
 bool ParseListingDate(const QString& text, QDate& date, QTime& time, double shiftDays,
                       const QDate& today);
 

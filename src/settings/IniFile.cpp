@@ -106,8 +106,12 @@ QByteArray normalise(const QByteArray& raw)
     return out;
 }
 
-// Integer text as Delphi's StrToIntDef reads it, with "0x" as another hex
-// prefix: optional sign, decimal digits or "$"/"0x" and up to 8 hex digits.
+// Reads an integer value. Blanks around it are ignored; then an optional "+"
+// or "-"; then either decimal digits, whose signed value must lie in
+// -2147483648..2147483647, or "$" or "0x"/"0X" and 1 to 8 hex digits (either
+// case), taken as a 32-bit pattern ("$FFFFFFFF" is -1) that a "-" negates.
+// Anything else (empty text, other characters, more hex digits, a decimal
+// value out of range) is not an integer: false, and out is left alone.
 bool parseIntegerText(const QString& text, int& out)
 {
     QString t = text.trimmed();
