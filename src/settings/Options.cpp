@@ -5,6 +5,7 @@
 #include "settings/TimeZones.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 TFTPOptions FTPOptions;
@@ -102,6 +103,25 @@ void writeListFont(TIniFile& ini, const QString& section, const TListFont& f)
 bool mayWrite(const TIniFile& ini)
 {
     return ini.Loaded() || !QFileInfo::exists(ini.FileName());
+}
+
+// The file keeps the proxy, SOCKS and firewall passwords in plain text (other
+// tools read them so): a file the program creates is readable by its owner
+// only. It is made empty with those permissions before the first save, which
+// keeps the permissions of the file it replaces. A save that then fails
+// takes the empty file away again.
+bool updateOwnerOnly(TIniFile& ini)
+{
+    const QString name = ini.FileName();
+    bool created = false;
+    if (!QFileInfo::exists(name)) {
+        QFile f(name);
+        created = f.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    const bool ok = ini.UpdateFile();
+    if (!ok && created)
+        QFile::remove(name);
+    return ok;
 }
 
 } // namespace
@@ -294,7 +314,7 @@ bool SaveOptions(const TWindowSnapshot& window)
     ini.WriteInteger(kSavePos, QStringLiteral("Top"), o.Top);
     ini.WriteInteger(kSavePos, QStringLiteral("Width"), o.Width);
     ini.WriteInteger(kSavePos, QStringLiteral("Height"), o.Height);
-    return ini.UpdateFile();
+    return updateOwnerOnly(ini);
 }
 
 namespace {
@@ -330,5 +350,5 @@ bool SaveLayouts(const TLayouts& sizes)
         return false;
     for (const LayoutKey& k : kLayoutKeys)
         ini.WriteInteger(kLayouts, QLatin1String(k.name), sizes.*k.field);
-    return ini.UpdateFile();
+    return updateOwnerOnly(ini);
 }
