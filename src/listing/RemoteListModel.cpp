@@ -71,6 +71,7 @@ void TRemoteListModel::Fill(const std::vector<DirEntry>& entries, const RemoteVi
     const FileMask mask(options.mask);
 
     rows_.reserve(entries.size());
+    sortItems_.reserve(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         const DirEntry& e = entries[i];
         if (unsafeName(e.name)) {
