@@ -51,7 +51,7 @@ const QStringList& notYetAvailable()
 {
     static const QStringList names = {
         "cbCmd", "SpeedButton1", "SpeedButton2", "sbMkd1", "sbRen1",
-        "sbDel1", "sbView", "sbRun", "sbNewServer", "sbProperties", "sbMkd2", "sbRen2", "sbDel2", "Preferences1", "UploadSelectedFiles1",
+        "sbDel1", "sbView", "sbRun", "sbNewServer", "sbProperties", "sbMkd2", "sbRen2", "sbDel2", "UploadSelectedFiles1",
         "Viewfile2", "MakeDirectory1", "Rename1", "Delete1", "SynchronizeDirectories2", "NewServer1",
         "ServerProperties1", "Makedirectory2", "Rename2", "CompareDirectories1",
         "SynchronizeDirectories1", "FileAttributes1", "DownloadSelectedFiles1"};
@@ -75,6 +75,7 @@ T_Main::T_Main(QWidget* parent)
     BuildMenus();
     SetCommandIcons();
     ConnectSessionSignals();
+    connect(findChild<QAction*>(QStringLiteral("Preferences1")), &QAction::triggered, this, &T_Main::Preferences1Click);
     FormCreate();
 }
 

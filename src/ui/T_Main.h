@@ -126,6 +126,9 @@ private:
     void LoadOptions();
     void SaveOptions();
     void ApplyOptions();
+    // Preferences: the options dialog; on "OK" the settings are saved and
+    // applied. Only while no session is open or being opened.
+    void Preferences1Click();
 
     QAction* action(const char* name, const QString& text, QMenu* menu);
 

@@ -8,6 +8,8 @@
 #include "session/Session.h"
 #include "settings/Globals.h"
 #include "ui/FontRec.h"
+#include "ui/FormLanguage.h"
+#include "ui/T_Options.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -69,6 +71,26 @@ void T_Main::ApplyOptions()
     const QString iniPath = FTPOptions.IniPath;
     if (!iniPath.isEmpty() && QDir::cleanPath(iniPath).toLower() != localDir_.toLower() && QFileInfo(iniPath).isDir())
         SetLocalDir(iniPath);
+}
+
+void T_Main::Preferences1Click()
+{
+    // The session reads the options at every connect; changing them while a
+    // connection is being made would change the login under way.
+    if (session_->CurrentPhase() != TSession::Phase::SiteList)
+        return;
+    const bool langOn = LangOn;
+    const QString langFile = LangFile;
+    if (!ShowOptions(this))
+        return;
+    const bool languageChosen = LangOn != langOn || LangFile != langFile;
+    if (languageChosen)
+        BuildLanguageMenu(this, miLang); // the menu's check marks follow the choice
+    SaveOptions();
+    ApplyOptions();
+    // Another language (or none) re-translates the window, back to English
+    // included; otherwise only when localization is on.
+    PostRetranslate(this, languageChosen ? 1 : 0);
 }
 
 void T_Main::SetListFont(int tag, const QFont& font)

@@ -10,6 +10,7 @@
 #include "ui/FormTexts.h"
 #include "ui/TInputForm.h"
 #include "ui/T_About.h"
+#include "ui/T_Options.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -169,6 +170,8 @@ TEST_F(MainWindowLanguageTest, ShippedLanguagesTranslateEveryTextOfEveryWindow)
     TInputForm input;
     T_About about;
     QList<QWidget*> windows = {window.get(), &input, &about};
+    T_Options options;
+    windows << &options;
     for (const char* lang : {"Deutsch.lan", "Francais.lan"}) {
         for (QWidget* w : windows) {
             markData(w);

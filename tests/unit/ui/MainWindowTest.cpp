@@ -51,7 +51,7 @@ const Component kComponents[] = {
 const char* const kLaterCommands[] = {
     "cbCmd", "sbMkd1", "sbRen1", "sbDel1", "sbView", "sbRun",
     "sbNewServer", "sbProperties", "sbMkd2", "sbRen2", "sbDel2",
-    "Preferences1", "NewServer1", "ServerProperties1", "UploadSelectedFiles1", "DownloadSelectedFiles1",
+    "NewServer1", "ServerProperties1", "UploadSelectedFiles1", "DownloadSelectedFiles1",
 };
 
 bool isEnabled(QObject* o)
