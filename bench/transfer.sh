@@ -13,7 +13,7 @@
 #
 #   bench/transfer.sh                 1 GiB each way, 5 pairs per peer
 #   SIZE_MB=256 PAIRS=3 bench/transfer.sh
-#   PEERS="curl lftp" bench/transfer.sh
+#   PEERS="curl lftp" DIRECTIONS=upload bench/transfer.sh
 #   VARNOTH_CLI=/path/varnoth-cli bench/transfer.sh   (a Release build)
 set -euo pipefail
 
@@ -21,6 +21,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 SIZE_MB="${SIZE_MB:-1024}"
 PAIRS="${PAIRS:-5}"
 PEERS="${PEERS:-curl lftp wget}"
+DIRECTIONS="${DIRECTIONS:-download upload}"
 
 if [ -z "${VARNOTH_CLI:-}" ]; then
   cmake -S "$ROOT" -B "$ROOT/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -133,7 +134,7 @@ median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]
 # --- paired runs --------------------------------------------------------------
 RESULTS="$WORK/results"
 : > "$RESULTS"
-for dir in download upload; do
+for dir in $DIRECTIONS; do
   for peer in $PEERS; do
     command_of "$peer" "$dir" x >/dev/null || continue
     printf '%-8s vs %-5s' "$dir" "$peer"
@@ -160,7 +161,7 @@ printf '\n%s MiB over loopback against vsftpd: medians of %s paired runs (second
 printf 'cpu = user + sys of the client; ratio = median of the per-pair ratios varnoth/peer)\n\n'
 printf '%-9s %-5s | %8s %8s %6s | %8s %8s %6s\n' "" peer "varnoth" "peer" "ratio" "varnoth" "peer" "ratio"
 printf '%-9s %-5s | %8s %8s %6s | %8s %8s %6s\n' "" "" wall wall wall cpu cpu cpu
-for dir in download upload; do
+for dir in $DIRECTIONS; do
   for peer in $PEERS; do
     grep -q "^$dir $peer " "$RESULTS" || continue
     printf '%-9s %-5s | %8.2f %8.2f %5.2fx | %8.2f %8.2f %5.2fx\n' "$dir" "$peer" \

@@ -619,8 +619,8 @@ void TCustomFtpCli::SendNextBlock(quint16 error)
     }
     if (m_eofReached || !m_uploadReplySeen || !m_uploadConnOpen)
         return;
-    // A binary upload hands the file to the socket, which sends it without
-    // copying it through this process; the blocks and their events stay.
+    // A binary upload has the socket read the file straight into its send
+    // queue, with no copy through this buffer; the blocks and events stay.
     qint64 n;
     if (Binary()) {
         n = m_data->SendFile(m_stream->handle(), kSendBlock);

@@ -226,13 +226,11 @@ public:
     void WaitForClose();
     virtual int Send(const void* data, int len);
     int SendStr(const QByteArray& s);
-    // Sends up to len bytes of the open file fileFd from its current offset,
-    // with Send's events (OnSendData per piece, one OnDataSent when all is
-    // gone). With nothing queued the kernel moves the bytes from the file to
-    // the socket (sendfile), without a copy through this process; what the
-    // socket cannot take at once is read into the send queue. Returns the
-    // bytes taken from the file (fewer than len at its end, 0 past it), or -1
-    // when it cannot be read (LastError holds the code).
+    // Sends up to len bytes of the open file fileFd from its current offset
+    // as Send sends a buffer (OnSendData per piece, one OnDataSent when all
+    // is gone), reading them straight into the send queue. Returns the bytes
+    // taken from the file (fewer than len at its end, 0 past it), or -1 when
+    // it cannot be read (LastError holds the code).
     int SendFile(int fileFd, int len);
     // Bytes read, 0 at end of stream, -1 on error (LastError holds the code).
     virtual int Receive(void* buffer, int len);
@@ -322,7 +320,6 @@ private:
     void DrainRead();
     void BindSocket();
     void PostWriteNotification();
-    int SendFileDirect(int fileFd, int len, bool& fileEnded);
     int QueueFromFile(int fileFd, int len, bool& failed);
     void DnsWorkerDone(quint64 id, int error, const QStringList& addrs);
     void SetReadEnabled(bool on);

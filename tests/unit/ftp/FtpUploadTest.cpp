@@ -1,6 +1,6 @@
-// Uploads: binary uploads go from the file to the socket without a copy
-// through the client; they keep the blocks, progress events, statistics line
-// and end of an ASCII upload, resume where asked and report a local read error.
+// Uploads: a binary upload has the socket read the file into its send queue;
+// it keeps the blocks, progress events, statistics line and end of an ASCII
+// upload, resumes where asked and reports a local read error.
 #include "FtpHarness.h"
 #include "FtpServers.h"
 

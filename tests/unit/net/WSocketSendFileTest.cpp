@@ -1,5 +1,5 @@
-// SendFile: a file's bytes onto the socket, straight from the kernel when the
-// queue is empty and through the queue otherwise, with Send's events.
+// SendFile: a file's bytes read straight into the send queue, from the file's
+// offset, in order with other sends and with Send's events.
 #include "NetTestUtil.h"
 #include "TestEnv.h"
 #include "net/WSocket.h"
