@@ -315,6 +315,11 @@ TEST(CliSafety, InterruptedListingLeavesNothingBehind)
         p.setProcessEnvironment(cli.env({"TMPDIR=" + tmpdir.path(), "VARNOTH_PROGRAM_DIR=" + workdir.path()}));
         p.setWorkingDirectory(workdir.path());
         p.start(cliPath(), {"ls", fakeUrl(srv)});
+        // The pid is taken while the process surely runs: a pid of 0 would
+        // signal this whole process group (the test runner included).
+        ASSERT_TRUE(p.waitForStarted(30000));
+        const pid_t pid = pid_t(p.processId());
+        ASSERT_GT(pid, 0);
         QByteArray out;
         ASSERT_TRUE(testenv::waitFor(
             [&] {
@@ -324,7 +329,7 @@ TEST(CliSafety, InterruptedListingLeavesNothingBehind)
             30000));
         ASSERT_EQ(out, part);
         ASSERT_EQ(p.state(), QProcess::Running); // still waiting for the end of the listing
-        ::kill(pid_t(p.processId()), sig);
+        ::kill(pid, sig);
         ASSERT_TRUE(testenv::waitFor([&] { return p.state() == QProcess::NotRunning; }, 30000));
         EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
         const auto entries = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
