@@ -92,16 +92,21 @@ int NextSortKey(int key, int tag)
 
 void SetNameOrders(ListSortItem* items, size_t count)
 {
-    std::vector<int> byName(count);
+    // Sorts the names beside their row numbers rather than row numbers
+    // pointing at the items: one memory access less per comparison.
+    struct Named {
+        QStringView name;
+        size_t item;
+    };
+    std::vector<Named> byName(count);
     for (size_t i = 0; i < count; ++i)
-        byName[i] = int(i);
+        byName[i] = {items[i].name, i};
     std::sort(byName.begin(), byName.end(),
-              [items](int a, int b) { return CompareUpper(items[a].name, items[b].name) < 0; });
+              [](const Named& a, const Named& b) { return CompareUpper(a.name, b.name) < 0; });
     int order = -1;
     for (size_t i = 0; i < count; ++i) {
-        ListSortItem& item = items[byName[i]];
-        if (i == 0 || CompareUpper(items[byName[i - 1]].name, item.name) != 0)
+        if (i == 0 || CompareUpper(byName[i - 1].name, byName[i].name) != 0)
             ++order;
-        item.nameOrder = order;
+        items[byName[i].item].nameOrder = order;
     }
 }
