@@ -6,6 +6,8 @@
 #include "listing/ListingFormat.h"
 #include "listing/ListingText.h"
 
+#include <QHash>
+
 namespace {
 
 // Names that must never reach a path: the server could make a "file" called
@@ -70,6 +72,11 @@ void TRemoteListModel::Fill(const std::vector<DirEntry>& entries, const RemoteVi
     const QDate today = options.today.isNull() ? QDate::currentDate() : options.today;
     const FileMask mask(options.mask);
 
+    struct ShownDate {
+        QDate date;
+        QString dateText, timeText;
+    };
+    QHash<QString, ShownDate> shownDates;
     rows_.reserve(entries.size());
     sortItems_.reserve(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -98,10 +105,16 @@ void TRemoteListModel::Fill(const std::vector<DirEntry>& entries, const RemoteVi
             when += e.date;
             when += QLatin1Char(' ');
             when += e.time;
-            const ListingDateTime dt = ParseListingDate(when, shift, today);
-            k.date = dt.date;
-            r.dateText = FormatListDate(dt.date, options.dateType);
-            r.timeText = formatTime(dt.time);
+            // Entries of one listing share few distinct dates: each is read
+            // and formatted once, and its texts are shared by the rows.
+            auto shown = shownDates.constFind(when);
+            if (shown == shownDates.cend()) {
+                const ListingDateTime dt = ParseListingDate(when, shift, today);
+                shown = shownDates.insert(when, {dt.date, FormatListDate(dt.date, options.dateType), formatTime(dt.time)});
+            }
+            k.date = shown->date;
+            r.dateText = shown->dateText;
+            r.timeText = shown->timeText;
         }
         if (k.imageKind == 2 && firstFile_ < 0)
             firstFile_ = int(rows_.size());
