@@ -285,6 +285,24 @@ TEST_F(OptionsDialogTest, ChoosingALanguagePreviewsItInTheDialogAndOnlyOkKeepsIt
     EXPECT_EQ(find<QToolButton>("sbConnect")->text(), "&Connexion");
 }
 
+TEST_F(OptionsDialogTest, SwitchingLocalizationOffBringsTheWindowBackToEnglish)
+{
+    ASSERT_TRUE(QFile::copy(testenv::sourceDir() + "/lang/Deutsch.lan", dir.filePath("Deutsch.lan")));
+    writeOptions("[Language]\nLangOn=1\nLangFile=deutsch\n");
+    start();
+    ASSERT_EQ(find<QToolButton>("sbConnect")->text(), "&Verbinden");
+    preferences([&](T_Options* d) {
+        in<QCheckBox>(d, "cbLng")->setChecked(false);
+        EXPECT_FALSE(in<QComboBox>(d, "cbFLng")->isEnabled());
+        ok(d);
+    });
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(LangOn);
+    EXPECT_EQ(LangFile, "language");
+    EXPECT_EQ(find<QToolButton>("sbConnect")->text(), "&Connect");
+    EXPECT_TRUE(find<QAction>("miEnglish")->isChecked());
+}
+
 TEST_F(OptionsDialogTest, EveryControlHasAVisibleTextOrAnAccessibleName)
 {
     start();
