@@ -32,6 +32,11 @@ bool FtpServer::launch(const QString& program, const QStringList& args, QString*
 {
     m_proc = std::make_unique<QProcess>();
     m_proc->setProcessChannelMode(QProcess::MergedChannels);
+    // The test's own working directory may be gone (a window test moves it
+    // with the local pane into a temporary directory); the server starts in
+    // its own.
+    if (m_dir)
+        m_proc->setWorkingDirectory(m_dir->path());
     m_proc->start(program, args);
     if (!m_proc->waitForStarted(5000)) {
         *error = program + ": cannot start";

@@ -121,7 +121,8 @@ TEST_P(MainWindowSessionTest, ConnectBrowseAndDisconnect)
     const QStringList home = pathItems();
 
     doubleClick("docs");
-    ASSERT_TRUE(testenv::waitFor([&] { return pathItems().endsWith("docs"); }, 10000));
+    ASSERT_TRUE(testenv::waitFor([&] { return pathItems().endsWith("docs"); }, 10000))
+        << find<QPlainTextEdit>("Log")->toPlainText().toStdString();
     ASSERT_TRUE(idle());
     EXPECT_EQ(rowNames(), QStringList({"inner", "readme.txt"}));
     EXPECT_EQ(pathBox()->currentIndex(), pathBox()->count() - 1);
