@@ -10,7 +10,6 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QRegularExpression>
-#include <QStringDecoder>
 #include <QTextStream>
 
 #include <cmath>
@@ -46,34 +45,6 @@ struct Options {
     QDate today;
     QString file;
 };
-
-// Decodes one line: UTF-8 when the bytes are valid UTF-8, Latin-1 otherwise.
-QString decodeLine(QByteArrayView bytes, QStringDecoder& utf8)
-{
-    utf8.resetState();
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        return QString::fromLatin1(bytes);
-    return text;
-}
-
-QStringList readLines(const QByteArray& data)
-{
-    QStringList lines;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    qsizetype start = 0;
-    while (start < data.size()) {
-        qsizetype end = data.indexOf('\n', start);
-        if (end < 0)
-            end = data.size();
-        QByteArrayView line(data.constData() + start, end - start);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        lines.append(decodeLine(line, utf8));
-        start = end + 1;
-    }
-    return lines;
-}
 
 bool parseZoneDiff(const QString& text, double& shiftDays)
 {
@@ -183,7 +154,7 @@ int runParse(const QStringList& args)
         return 1;
     }
 
-    const ParsedListing parsed = parseListingEntries(readLines(data), o.format);
+    const ParsedListing parsed = parseListingEntries(DecodeListingLines(data), o.format);
     QTextStream out(stdout);
     const QLatin1Char tab('\t');
     if (!parsed.directory.isEmpty())
