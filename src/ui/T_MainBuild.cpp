@@ -105,6 +105,11 @@ QToolBar* paneToolBar(QWidget* parent, std::initializer_list<QToolButton*> butto
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     for (QToolButton* b : buttons)
         bar->addWidget(b);
+    // The overflow button shows only an arrow: screen readers get its purpose.
+    if (auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
+        more->setAccessibleName(QObject::tr("More commands"));
+        more->setToolTip(QObject::tr("More commands"));
+    }
     return bar;
 }
 
