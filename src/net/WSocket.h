@@ -333,9 +333,11 @@ private:
     bool DispatchRead(short rev, bool& closeSeen, int& closeError);
     bool DispatchWrite(short rev);
     void DispatchClose(int error);
-    bool StillOn(const std::shared_ptr<bool>& alive, quint64 gen) const
+    // Static, so that asking about a socket a handler has deleted does not
+    // call a member function on a dead object.
+    static bool StillOn(const TCustomWSocket* s, const std::shared_ptr<bool>& alive, quint64 gen)
     {
-        return *alive && m_gen == gen && m_fd != -1;
+        return *alive && s->m_gen == gen && s->m_fd != -1;
     }
 
     QString m_localAddr = QStringLiteral("0.0.0.0");

@@ -129,10 +129,10 @@ bool TCustomWSocket::DispatchConnect(short& rev)
     const int err = WSocketErrnoToWinsock(soerr);
     SetWriteEnabled(!m_allSent);
     ChangeState(wsConnected);
-    if (!StillOn(alive, gen))
+    if (!StillOn(this, alive, gen))
         return false;
     TriggerSessionConnected(quint16(err));
-    if (!StillOn(alive, gen))
+    if (!StillOn(this, alive, gen))
         return false;
     if (err != 0) {
         if (m_state != wsClosed)
@@ -163,12 +163,12 @@ bool TCustomWSocket::DispatchRead(short rev, bool& closeSeen, int& closeError)
     if (m_sockType == 2) {
         if (rev & POLLIN)
             DrainRead();
-        return StillOn(alive, gen);
+        return StillOn(this, alive, gen);
     }
     const int waiting = RcvdCount();
     if (waiting > 0)
         DrainRead();
-    if (!StillOn(alive, gen))
+    if (!StillOn(this, alive, gen))
         return false;
     if (m_sawEof) {
         closeSeen = true;
@@ -198,11 +198,11 @@ bool TCustomWSocket::DispatchWrite(short rev)
     const auto alive = m_alive;
     const quint64 gen = m_gen;
     TryToSend();
-    if (!StillOn(alive, gen))
+    if (!StillOn(this, alive, gen))
         return false;
     if (m_allSent)
         TriggerDataSent(0);
-    return StillOn(alive, gen);
+    return StillOn(this, alive, gen);
 }
 
 // The peer's close: the data still waiting is offered first, then
@@ -213,13 +213,13 @@ void TCustomWSocket::DispatchClose(int error)
     const quint64 gen = m_gen;
     if (!m_readSuspended && RcvdCount() > 0) {
         DrainRead();
-        if (!StillOn(alive, gen))
+        if (!StillOn(this, alive, gen))
             return;
     }
     if (!m_closeInvoked) {
         m_closeInvoked = true;
         TriggerSessionClosed(quint16(error));
-        if (!StillOn(alive, gen))
+        if (!StillOn(this, alive, gen))
             return;
     }
     if (m_state != wsClosed)

@@ -42,7 +42,7 @@ int TCustomWSocket::SendFile(int fileFd, int len)
         const auto alive = m_alive;
         const quint64 gen = m_gen;
         TryToSend();
-        if (!StillOn(alive, gen))
+        if (!StillOn(this, alive, gen))
             return readFailed ? -1 : queued;
         if (m_allSent)
             PostWriteNotification();
