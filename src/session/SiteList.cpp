@@ -350,6 +350,47 @@ bool TSiteList::SaveSiteList()
     return true;
 }
 
+int TSiteList::AddSite(const TFTPServerObj& site)
+{
+    Row row;
+    row.Caption = site.Name;
+    row.Image = imgSite;
+    row.Site = std::make_unique<TFTPServerObj>(site);
+    int at = 0;
+    while (at < Count() && !rowBefore(row.Caption, row.Image, rows_[size_t(at)].Caption, rows_[size_t(at)].Image))
+        ++at;
+    beginInsertRows(QModelIndex(), at, at);
+    rows_.insert(rows_.begin() + at, std::move(row));
+    endInsertRows();
+    SelectRow(at);
+    return at;
+}
+
+int TSiteList::ReplaceSite(int row, const TFTPServerObj& site)
+{
+    if (!Site(row))
+        return -1;
+    CopySite(*rows_[size_t(row)].Site, site);
+    rows_[size_t(row)].Caption = site.Name;
+    emit dataChanged(index(row), index(row));
+    // The place among the others: after every row that sorts before it.
+    int at = 0;
+    for (int i = 0; i < Count(); ++i) {
+        if (i != row && rowBefore(rows_[size_t(i)].Caption, rows_[size_t(i)].Image, site.Name, imgSite))
+            ++at;
+    }
+    if (at != row) {
+        // beginMoveRows takes the destination before the move.
+        beginMoveRows(QModelIndex(), row, row, QModelIndex(), at > row ? at + 1 : at);
+        Row moved = std::move(rows_[size_t(row)]);
+        rows_.erase(rows_.begin() + row);
+        rows_.insert(rows_.begin() + at, std::move(moved));
+        endMoveRows();
+    }
+    SelectRow(at);
+    return at;
+}
+
 bool TSiteList::CanDropOn(int row) const
 {
     return ImageIndex(row) == imgFolder && IsSafeFolderName(Caption(row));

@@ -101,6 +101,14 @@ public:
     // the current folder's list file, creating its directory if needed.
     // Failures are shown in a message box and return false.
     bool SaveSiteList();
+    // New Server / Properties: adds an item owning a copy of site (caption its
+    // Name) at its sorted place, selects only it and returns its row. The
+    // file is not written: SaveSiteList does that.
+    int AddSite(const TFTPServerObj& site);
+    // Properties saved: the row's site takes the edited values and its caption
+    // the Name; the row moves to its sorted place and stays selected. Returns
+    // the new row, or -1 (nothing changes) when row owns no site.
+    int ReplaceSite(int row, const TFTPServerObj& site);
     // Drag and drop of a site onto a folder item: the site's line is appended
     // to that folder's list (its directory is created if needed), then the
     // item leaves this folder and the folder's list is saved. Returns false,

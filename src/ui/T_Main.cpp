@@ -51,9 +51,8 @@ const QStringList& notYetAvailable()
 {
     static const QStringList names = {
         "cbCmd", "SpeedButton1", "SpeedButton2", "sbMkd1", "sbRen1",
-        "sbDel1", "sbView", "sbRun", "sbNewServer", "sbProperties", "sbMkd2", "sbRen2", "sbDel2", "UploadSelectedFiles1",
-        "Viewfile2", "MakeDirectory1", "Rename1", "Delete1", "SynchronizeDirectories2", "NewServer1",
-        "ServerProperties1", "Makedirectory2", "Rename2", "CompareDirectories1",
+        "sbDel1", "sbView", "sbRun", "sbMkd2", "sbRen2", "sbDel2", "UploadSelectedFiles1",
+        "Viewfile2", "MakeDirectory1", "Rename1", "Delete1", "SynchronizeDirectories2", "Makedirectory2", "Rename2", "CompareDirectories1",
         "SynchronizeDirectories1", "FileAttributes1", "DownloadSelectedFiles1"};
     return names;
 }
@@ -210,7 +209,8 @@ void T_Main::UpdateSessionControls(bool connected)
     for (const QString& name : disconnectedCommands_)
         SetCommandEnabled(name, !connected);
     // Server Properties needs a selected site as well.
-    const bool selected = FTPView->selectionModel() && FTPView->selectionModel()->hasSelection();
+    const bool selected = siteListShown_ && siteList_->Site(siteList_->SelectedRow()) != nullptr;
+    SetCommandEnabled(QStringLiteral("sbProperties"), !connected && selected);
     SetCommandEnabled(QStringLiteral("ServerProperties1"), !connected && selected);
     // Commands that do not depend on the connection but are not built yet.
     for (const QString& name : notYetAvailable())

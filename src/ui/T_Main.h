@@ -77,6 +77,16 @@ public:
     TSessionLog& SessionLog() { return log_; }
     // The session engine the window forwards its commands to.
     TSession* Session() const { return session_; }
+
+    // The site list's commands (T_MainSites.cpp), only while the site list is
+    // shown. New Server: the properties dialog on a new site (passive mode
+    // on); saved, it joins the current folder, selected, and the folder's
+    // list is written. Server Properties: the dialog on the selected site;
+    // saved, the item takes the new values and the list is written (with no
+    // site selected it acts on a new site, passive mode off). Both return
+    // whether the user saved.
+    bool NewServer();
+    bool ServerProperties();
     QString HelpFile() const { return helpFile_; }
 
     // The four masks, "*.*" at start.

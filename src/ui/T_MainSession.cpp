@@ -53,10 +53,13 @@ void T_Main::ConnectSessionSignals()
     connect(session_, &TSession::InfoLineChanged, pnlFtpInfo, &QLabel::setText);
     connect(session_, &TSession::InfoLineVisibleChanged, pnlFtpInfo, &QWidget::setVisible);
     connect(session_, &TSession::LocalDirWanted, this, [this](const QString& dir) { SetLocalDir(dir); });
-    connect(session_, &TSession::NewSiteWanted, this, [this] {
-        Display(tr("Select a site in the right pane to connect to it. New sites are added in the site list "
-                   "files for now; the site properties dialog is not part of this version."));
-    });
+    // Connect (or a double click) with no site selected: the new-site dialog;
+    // a site saved there is selected, and the connection goes on with it.
+    connect(session_, &TSession::NewSiteWanted, this, &T_Main::NewServer);
+    onCommand("sbNewServer", [this] { NewServer(); });
+    onCommand("NewServer1", [this] { NewServer(); });
+    onCommand("sbProperties", [this] { ServerProperties(); });
+    onCommand("ServerProperties1", [this] { ServerProperties(); });
 
     // Rows of the server directory carry the same icons as the local list.
     const QIcon up = QIcon::fromTheme(QStringLiteral("go-up"), style()->standardIcon(QStyle::SP_FileDialogToParent));

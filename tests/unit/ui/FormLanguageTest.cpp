@@ -11,6 +11,7 @@
 #include "ui/TInputForm.h"
 #include "ui/T_About.h"
 #include "ui/T_Options.h"
+#include "ui/TFFtpBase.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -169,7 +170,8 @@ TEST_F(MainWindowLanguageTest, ShippedLanguagesTranslateEveryTextOfEveryWindow)
     BuildLanguageMenu(window.get(), languageMenu());
     TInputForm input;
     T_About about;
-    QList<QWidget*> windows = {window.get(), &input, &about};
+    TFFtpBase siteDialog;
+    QList<QWidget*> windows = {window.get(), &input, &about, &siteDialog};
     T_Options options;
     windows << &options;
     for (const char* lang : {"Deutsch.lan", "Francais.lan"}) {
