@@ -280,8 +280,6 @@ void TSession::Ftp1SessionConnected(quint16 error)
     keepAlive_.SessionOpened();
     UpdateSessionControls(true);
     loginAttempts_ = -1;
-    selectedCount_ = 0;
-    selectedBytes_ = 0;
     SetInfoLine(QString());
     emit InfoLineVisibleChanged(true);
 }
@@ -325,8 +323,6 @@ void TSession::SessionEnded()
     sites_->ShowSiteList(QString());
     UpdateSessionControls(false);
     emit InfoLineVisibleChanged(false);
-    selectedCount_ = 0;
-    selectedBytes_ = 0;
     SetInfoLine(QString());
     Display(Msg(mainmsg::ConnectionClosed));
 }

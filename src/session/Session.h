@@ -230,8 +230,6 @@ private:
     void (TSession::*afterType_)() = nullptr;  // what follows a TYPE A
     QStringListModel remotePath_;
     int remotePathIndex_ = 0;
-    int selectedCount_ = 0;
-    qint64 selectedBytes_ = 0;
     QString infoLine_;
     QString remoteMask_ = QStringLiteral("*.*");
     QTimer* watchdog_;

@@ -188,8 +188,6 @@ void TSession::FillRemoteView()
                     .arg(remoteModel_->DroppedCount())
                     .arg(remoteModel_->DroppedNames().join(QStringLiteral(", "))));
     }
-    selectedCount_ = 0;
-    selectedBytes_ = 0;
     SetInfoLine(QString());
     RebuildRemotePath();
     SetBusy(false);
@@ -220,7 +218,5 @@ void TSession::RemoteSelectionChanged(const QList<int>& selectedRows)
         ++count;
         total += qMax<qint64>(0, remoteModel_->Size(row));
     }
-    selectedCount_ = int(count);
-    selectedBytes_ = total;
     SetInfoLine(SelectionSummary(count, total, {Msg(mainmsg::Byte), Msg(mainmsg::In), Msg(mainmsg::Files)}));
 }
