@@ -239,7 +239,7 @@ protected:
     bool OpenLocalFile(bool download);
     bool OpenDownloadTarget();
     void AcceptDownload();
-    qint64 ExpectedDownloadSize() const;
+    qint64 KnownRemoteSize() const;
     bool LimitDownloadBlock(int n);
     void DownloadReply1();
     void DownloadReply2();
@@ -319,6 +319,7 @@ protected:
     bool m_downloadAccepted = false;  // 1xx or data seen: the local file may be cut
     bool m_downloadRefused = false;   // the download is being stopped; data is dropped
     bool m_overflow = false;          // more bytes than SIZE announced
+    qint64 m_expectedSize = -1;       // what a RETR must deliver in all, -1 unknown
     bool m_listingTooLong = false;    // the listing passed ListingLimit
     QString m_unacceptedPath;         // created for a download not yet accepted
     bool m_latin1 = false;

@@ -147,12 +147,12 @@ void TCustomFtpCli::DoRest()
         const QFileInfo info(m_localFileName);
         m_resumeAt = info.exists() ? qint32(qMin<qint64>(info.size(), INT32_MAX)) : -1;
     }
-    const bool sizeKnown = m_sizeResult >= 0 && m_sizeFile == m_hostFileName && !m_hostFileName.isEmpty() && Binary();
-    if (!uploadRestart && sizeKnown && m_resumeAt > m_sizeResult) {
+    const qint64 remoteSize = KnownRemoteSize();
+    if (!uploadRestart && remoteSize >= 0 && m_resumeAt > remoteSize) {
         // A local file longer than the remote one is no partial download of it:
         // refuse before REST, so the server holds no stray restart offset.
         m_lastResponse = QStringLiteral("426 Nothing to resume: the local file (%1 bytes) is longer than the "
-                                        "remote file (%2 bytes)").arg(m_resumeAt).arg(m_sizeResult);
+                                        "remote file (%2 bytes)").arg(m_resumeAt).arg(remoteSize);
         m_statusCode = 426;
         m_error = 426;
         SetErrorMessage(m_lastResponse);

@@ -172,12 +172,11 @@ void TCustomFtpCli::AcceptDownload()
     }
 }
 
-// The size the downloaded file must have: SIZE's answer for this very file in
-// binary type, or -1 when unknown.
-qint64 TCustomFtpCli::ExpectedDownloadSize() const
+// The remote file's size: SIZE's answer for this very file in binary type,
+// or -1 when unknown (another file, ASCII, no SIZE).
+qint64 TCustomFtpCli::KnownRemoteSize() const
 {
-    const bool known = m_currentStep == stepRetr && Binary() && m_sizeResult >= 0 && m_sizeFile == m_hostFileName
-                       && !m_hostFileName.isEmpty();
+    const bool known = Binary() && m_sizeResult >= 0 && m_sizeFile == m_hostFileName && !m_hostFileName.isEmpty();
     return known ? m_sizeResult : -1;
 }
 
@@ -250,6 +249,7 @@ void TCustomFtpCli::StartDownload(TFtpStep step)
     }
     m_dataCommand = dataCommand;
     m_currentStep = step;
+    m_expectedSize = step == stepRetr ? KnownRemoteSize() : -1;
     m_finalReplySeen = false;
     m_downloadClosed = false;
     m_requestDoneFlag = false;
@@ -399,9 +399,8 @@ void TCustomFtpCli::DownloadData(quint16)
 bool TCustomFtpCli::LimitDownloadBlock(int n)
 {
     const qint64 after = qint64(m_resumeAt) + m_byteCount + n;
-    const qint64 expected = ExpectedDownloadSize();
     const bool listing = m_currentStep == stepList || m_currentStep == stepNlst;
-    if (expected >= 0 && after > expected)
+    if (m_expectedSize >= 0 && after > m_expectedSize)
         m_overflow = true;
     else if (listing && m_listingLimit > 0 && m_byteCount + n > m_listingLimit)
         m_listingTooLong = true;
@@ -428,7 +427,7 @@ void TCustomFtpCli::CheckDownloadEnd()
     TransferStats();
     const qint64 received = qint64(m_resumeAt) + m_byteCount;
     const qint64 resumedAt = qMax<qint64>(0, m_resumeAt);
-    const qint64 expected = ExpectedDownloadSize();
+    const qint64 expected = m_expectedSize;
     m_resumeAt = 0;
     m_transferActive = false;
     m_error = m_dataError;

@@ -1,6 +1,7 @@
 #include "session/OptionsForm.h"
 
 #include "i18n/LanguageFile.h"
+#include "session/ClientConfig.h"
 #include "session/KeepAlive.h"
 
 #include <algorithm>
@@ -103,7 +104,7 @@ TOptionsForm OptionsForm(const TFTPOptions& o, TLanguageSettings& lang, const QS
     f.DurationKeep = clamp(o.DurationKeep, optrange::DurationKeep);
     f.CmdKeep = CommaTextItems(o.CmdKeep);
 
-    f.ConnectionType = o.ConnectionType <= 4 ? o.ConnectionType : 0;
+    f.ConnectionType = int(ConnectionTypeOf(o));
     f.ProxyServer = o.ProxyServer;
     f.ProxyPort = o.ProxyPort;
     f.ProxyPsw = o.ProxyPsw;

@@ -72,6 +72,17 @@ bool TSession::ClientReady() const
     return ftp_.State() == ftpStReady || ftp_.State() == ftpStInternalReady;
 }
 
+// A double click on a busy client is ignored; one left aborting is ended
+// first, so the next click finds it ready.
+bool TSession::ClientReadyForClick()
+{
+    if (ClientReady())
+        return true;
+    if (ftp_.State() == ftpStAbort)
+        AbortClient();
+    return false;
+}
+
 // A command of the user may start a request: connected, logged in, the
 // client idle and no step of the engine under way (a keep-alive NOOP makes
 // the client busy too).
@@ -175,13 +186,8 @@ void TSession::ConnectToSite()
 
 void TSession::SiteListDoubleClick()
 {
-    if (phase_ != Phase::SiteList)
+    if (phase_ != Phase::SiteList || !ClientReadyForClick())
         return;
-    if (!ClientReady()) {
-        if (ftp_.State() == ftpStAbort)
-            AbortClient();
-        return;
-    }
     switch (sites_->DoubleClick()) {
     case TSiteList::DblClick::SiteChosen:
         ConnectSite();

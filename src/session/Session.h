@@ -161,6 +161,7 @@ private:
     void HookClient();
     QString Msg(int index) const;
     bool ClientReady() const;
+    bool ClientReadyForClick();
     bool ReadyForCommand() const;
     bool Start(const QString& what, const std::function<void()>& op);
     void Post(void (TSession::*step)());
@@ -191,7 +192,6 @@ private:
     void StartListing();
     void AfterTypeSet();
     void EndKeepAliveQuote();
-    void CwdToCurrent();
     void LoginFailed();
     void CwdFailed();
     void DirFailed();

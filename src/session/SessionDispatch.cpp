@@ -49,7 +49,7 @@ struct SessionRoutes {
             {ftpRqDir, always, &TSession::ShowRemoteListing, "show the listing"},
             {ftpRqRename, always, &TSession::ListWithTypeAscii, "renamed: list again"},
             {ftpRqQuote, keepAliveQuote, &TSession::EndKeepAliveQuote, "keep-alive: no refresh"},
-            {ftpRqQuote, always, &TSession::CwdToCurrent, "a custom command: list again"},
+            {ftpRqQuote, always, &TSession::RunCwd, "a custom command: CWD here lists again"},
         };
         return rows;
     }
@@ -214,11 +214,6 @@ void TSession::StartListing()
 void TSession::EndKeepAliveQuote()
 {
     flags_ &= ~quint16(sessionflag::KeepAliveQuote);
-}
-
-void TSession::CwdToCurrent()
-{
-    RunCwd();
 }
 
 void TSession::LoginFailed()

@@ -19,13 +19,8 @@ bool TSession::VirtualHost() const { return CurrentSite().CheckVHost != 0; }
 
 void TSession::RemoteDoubleClick(int row)
 {
-    if (phase_ != Phase::Online)
+    if (phase_ != Phase::Online || !ClientReadyForClick())
         return;
-    if (!ClientReady()) {
-        if (ftp_.State() == ftpStAbort)
-            AbortClient();
-        return;
-    }
     if (!ReadyForCommand() || row < 0 || row >= remoteModel_->rowCount())
         return;  // a double click during a listing is ignored
     const DirEntry& entry = remoteModel_->Entry(row);

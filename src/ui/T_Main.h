@@ -8,6 +8,7 @@
 
 #include "session/Log.h"
 #include "settings/Options.h"
+#include "sites/SiteRecord.h"
 
 #include <memory>
 
@@ -120,6 +121,7 @@ private:
     void SpawnNewSession();
     void OpenHelp();
     void ShowSiteList();
+    bool AddEditedSite(TFTPServerObj site);
     void FTPViewDblClick();
     // The right pane shows the site list or the server's directory.
     void ShowRemotePane(bool siteList);

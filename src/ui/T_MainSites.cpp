@@ -29,6 +29,12 @@ bool T_Main::NewServer()
         return false;
     TFTPServerObj site = CreateSite();
     site.Pasv = 1; // sites made with New Server start in passive mode
+    return AddEditedSite(site);
+}
+
+// Shows the dialog on a new site; a saved one joins the current folder.
+bool T_Main::AddEditedSite(TFTPServerObj site)
+{
     if (!EditSite(site, this))
         return false;
     const int row = siteList_->AddSite(site);
@@ -53,11 +59,5 @@ bool T_Main::ServerProperties()
     }
     // No site selected (nothing, a folder or ".."): a new site with the plain
     // defaults.
-    TFTPServerObj site = CreateSite();
-    if (!EditSite(site, this))
-        return false;
-    const int row = siteList_->AddSite(site);
-    siteList_->SaveSiteList();
-    scrollToRow(FTPView, siteColumns_, row);
-    return true;
+    return AddEditedSite(CreateSite());
 }
