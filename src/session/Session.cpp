@@ -278,7 +278,7 @@ void TSession::Ftp1SessionConnected(quint16 error)
         return;
     const bool vhost = VirtualHost();
     remoteBase_ = RemoteDirPath(ftp_.HostDirName(), vhost);
-    localBase_ = LocalDirPath(QDir::currentPath());
+    localBase_ = LocalDirPath(localDir_.isEmpty() ? QDir::currentPath() : localDir_);
     SetBusy(false);
     SetPhase(Phase::LoggingIn);
     sites_->Clear();
@@ -319,10 +319,9 @@ void TSession::SessionEnded()
     inFlight_ = false;
     afterType_ = nullptr;
     flags_ = 0;
-    dirQueue_.clear();
-    dirTargets_.clear();
-    fileQueue_.clear();
-    fileTargets_.clear();
+    deleteRunning_ = false;
+    renameBatch_ = false;
+    ClearQueues();
     SetBusy(false);
     SetPhase(Phase::SiteList);
     remoteModel_->Clear();

@@ -74,6 +74,9 @@ public:
     // The listing file of this process (ListingFile in the program directory).
     void SetListingFile(const QString& path) { listingFile_ = path; }
     QString ListingFile() const { return listingFile_; }
+    // The local pane's directory: a session's local base starts there (the
+    // process's current directory is not the pane's).
+    void SetLocalDir(const QString& dir) { localDir_ = dir; }
 
     TFtpClient& Ftp1() { return ftp_; }
     TKeepAlive& KeepAlive() { return keepAlive_; }
@@ -106,6 +109,24 @@ public:
     void RemoteSelectionChanged(const QList<int>& selectedRows);
     // The remote filter mask (files only; directories always show).
     void SetRemoteMask(const QString& mask);
+
+    // --- file operations of the right pane (SessionFileOps.cpp) --------------
+    // Each asks what it needs through IUserInterface. While the site list
+    // shows they act on site folders and site entries instead.
+    // Make Directory: MKD of the name entered (a site folder in the site list).
+    void MakeDirectory();
+    // Rename of one remote row (RNFR/RNTO), or of the selected site folder.
+    void RenameItem(int row);
+    // Delete of remote rows after a confirmation: files with DELE, links
+    // with DELE (never entered), directories recursively, one request at a
+    // time; the list returns to the directory it started in. In the site
+    // list: the selected entries.
+    void DeleteItems(const QList<int>& rows);
+    // Change Case of remote rows: 0 upper case, 1 lower case, 2 as sentence.
+    // Names whose new form another entry already has are skipped.
+    void ChangeCase(int mode, const QList<int>& rows);
+    // A recursive delete or a batch rename is under way.
+    bool DeleteRunning() const { return deleteRunning_; }
 
     // --- state ---------------------------------------------------------------
     Phase CurrentPhase() const { return phase_; }
@@ -197,6 +218,21 @@ private:
     void DirFailed();
     void LogFailure();
 
+    // SessionFileOps.cpp: the recursive delete and batch renames
+    void ContinueDelete();
+    void QueueDeleteListing();
+    void RemoveDirsAfterTypeAscii();
+    void ContinueRemoveDirs();
+    void DeleteCwdRefused();
+    void DeleteListRefused();
+    void SkipDeleteDir();
+    void DeleteFailed();
+    void EndDelete();
+    void ClearQueues();
+    void RenameNext();
+    void RenameFailed();
+    QString ListedNameAt(int row) const;
+
     // SessionNavigation.cpp
     void ShowRemoteListing();
     void FillRemoteView();
@@ -219,6 +255,7 @@ private:
     QStringList listingRaw_;
     std::vector<DirEntry> listingEntries_;
     QString remoteBase_, localBase_, homeDir_;
+    QString localDir_;  // the local pane's directory, empty before the window sets it
     bool busy_ = false;
     bool stopRequested_ = false;
     int loginAttempts_ = 0;
@@ -228,6 +265,9 @@ private:
     int endedAttempt_ = 0;       // the last attempt whose end was handled
     bool inFlight_ = false;      // a request (or a posted step) of the engine runs
     void (TSession::*afterType_)() = nullptr;  // what follows a TYPE A
+    bool deleteRunning_ = false; // a recursive delete owns the connection
+    QString deleteCwdFrom_;      // where the client stood before the delete's last CWD
+    bool renameBatch_ = false;   // Change Case renames pair after pair
     QStringListModel remotePath_;
     int remotePathIndex_ = 0;
     QString infoLine_;

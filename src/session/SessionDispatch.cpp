@@ -23,6 +23,9 @@ struct SessionRoutes {
         Condition when;
         void (TSession::*step)();
         const char* what;  // for a reader (and a debugger)
+        // A failure row whose step decides itself what becomes of the
+        // batch; for every other failure the delete's queues and flags go.
+        bool keepsBatch = false;
     };
 
     static bool hasInitialDir(const TSession& s)
@@ -31,22 +34,41 @@ struct SessionRoutes {
         return !d.isEmpty() && d != QLatin1String("/");
     }
     static bool keepAliveQuote(const TSession& s) { return s.flags_ & sessionflag::KeepAliveQuote; }
+    static bool deleting(const TSession& s) { return s.deleteRunning_; }
+    static bool deleteStopped(const TSession& s) { return s.deleteRunning_ && s.stopRequested_; }
+    static bool deleteScanning(const TSession& s)
+    {
+        return s.deleteRunning_ && (s.flags_ & sessionflag::DeleteScan);
+    }
+    static bool deleteRemovingDirs(const TSession& s)
+    {
+        return s.deleteRunning_ && (s.flags_ & sessionflag::DeleteRemoveDirs);
+    }
+    static bool renameBatch(const TSession& s) { return s.renameBatch_; }
 
     // A request that succeeded (or failed softly, see IsFailure).
     static const std::vector<Row>& success()
     {
         static const std::vector<Row> rows = {
+            // Stop during a delete: whatever finished, back to the start.
+            {ftpRqNone, deleteStopped, &TSession::EndDelete, "delete stopped: list the start directory"},
             {ftpRqConnect, always, &TSession::RunSyst, "logged in: ask for the system type"},
             {ftpRqSyst, hasInitialDir, &TSession::RunCwd, "to the site's start directory"},
             {ftpRqSyst, always, &TSession::RunPwd, "ask where the login put us"},
             {ftpRqPwd, always, &TSession::TakePwdAndList, "take the home directory, list it"},
             {ftpRqTypeSet, always, &TSession::AfterTypeSet, "TYPE A done: the step that waited for it"},
             // Batches (delete, upload, mirror) put their Cwd/Mkd/CDup rows here.
+            {ftpRqCwd, deleteRemovingDirs, &TSession::RemoveDirsAfterTypeAscii, "delete: stepped out, remove"},
+            {ftpRqCDup, deleteRemovingDirs, &TSession::RemoveDirsAfterTypeAscii, "delete: stepped out, remove"},
             {ftpRqCwd, always, &TSession::ListWithTypeAscii, "a new directory: list it"},
             {ftpRqMkd, always, &TSession::ListWithTypeAscii, "a new directory: list again"},
             {ftpRqCDup, always, &TSession::ListWithTypeAscii, "one level up: list it"},
             // Transfers and deletes put their listing rows here.
+            {ftpRqDir, deleteScanning, &TSession::QueueDeleteListing, "delete: queue what the directory holds"},
             {ftpRqDir, always, &TSession::ShowRemoteListing, "show the listing"},
+            {ftpRqDele, deleting, &TSession::ContinueDelete, "delete: the next file or directory"},
+            {ftpRqRmd, deleting, &TSession::RemoveDirsAfterTypeAscii, "delete: the next directory to remove"},
+            {ftpRqRename, renameBatch, &TSession::RenameNext, "Change Case: the next pair"},
             {ftpRqRename, always, &TSession::ListWithTypeAscii, "renamed: list again"},
             {ftpRqQuote, keepAliveQuote, &TSession::EndKeepAliveQuote, "keep-alive: no refresh"},
             {ftpRqQuote, always, &TSession::RunCwd, "a custom command: CWD here lists again"},
@@ -59,6 +81,12 @@ struct SessionRoutes {
     {
         static const std::vector<Row> rows = {
             {ftpRqConnect, always, &TSession::LoginFailed, "log the reply, abort; retries follow"},
+            // A directory of a delete that cannot be entered or listed is
+            // left alone; the rest of the delete goes on.
+            {ftpRqCwd, deleteScanning, &TSession::DeleteCwdRefused, "delete: skip that directory", true},
+            {ftpRqDir, deleteScanning, &TSession::DeleteListRefused, "delete: skip that directory", true},
+            {ftpRqNone, deleting, &TSession::DeleteFailed, "delete: log, back to the start directory"},
+            {ftpRqRename, always, &TSession::RenameFailed, "log; a Change Case batch ends"},
             // Uploads put their "create the missing directory" row here.
             {ftpRqCwd, always, &TSession::CwdFailed, "back to where the batch started"},
             {ftpRqDir, always, &TSession::DirFailed, "log, abort"},
@@ -105,6 +133,10 @@ bool TSession::IsFailure(TFtpRequest rq, int error) const
 {
     if (error == 0)
         return false;
+    // Inside a delete, a directory that answers anything but success is not
+    // one whose listing may be acted on.
+    if (deleteRunning_ && (flags_ & sessionflag::DeleteScan) && (rq == ftpRqCwd || rq == ftpRqDir))
+        return true;
     switch (rq) {
     case ftpRqConnect:
     case ftpRqGet:
@@ -128,16 +160,12 @@ bool TSession::IsFailure(TFtpRequest rq, int error) const
 void TSession::Dispatch(TFtpRequest rq, int error)
 {
     const bool failed = IsFailure(rq, error);
-    if (failed) {
-        if (flags_ & (sessionflag::DeleteScan | sessionflag::DeleteRemoveDirs)) {
-            dirQueue_.clear();
-            dirTargets_.clear();
-            fileQueue_.clear();
-            fileTargets_.clear();
-        }
+    const auto* row = SessionRoutes::find(failed ? SessionRoutes::failure() : SessionRoutes::success(), *this, rq);
+    if (failed && !(row && row->keepsBatch)) {
+        if (flags_ & (sessionflag::DeleteScan | sessionflag::DeleteRemoveDirs))
+            ClearQueues();
         flags_ &= ~quint16(sessionflag::DeleteScan | sessionflag::DeleteRemoveDirs | sessionflag::DownloadTree);
     }
-    const auto* row = SessionRoutes::find(failed ? SessionRoutes::failure() : SessionRoutes::success(), *this, rq);
     if (!row)
         return;  // any other request: nothing follows
     (this->*row->step)();

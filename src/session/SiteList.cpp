@@ -10,6 +10,8 @@
 #include "sites/SiteListFile.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
 #include <algorithm>
 #include <numeric>
@@ -433,4 +435,105 @@ bool TSiteList::ConvertOldServerList()
             row.Site->Password = ScramblePassword(row.Site->Password);
     }
     return SaveSiteList();
+}
+
+// --- site folders ---
+
+int TSiteList::FindFolder(const QString& caption) const
+{
+    for (int i = 0; i < Count(); ++i)
+        if (rows_[size_t(i)].Image == imgFolder && rows_[size_t(i)].Caption.compare(caption, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+bool TSiteList::MakeFolder(const QString& name)
+{
+    const QString dir = SiteFolderDir(CurrentSiteFolder() + name);
+    if (!IsSafeFolderName(name) || !QDir().mkpath(dir)) {
+        ShowMessage(name, mainmsg::CanNotCreateDir2);
+        return false;
+    }
+    const int existing = FindFolder(name);
+    if (existing >= 0) {
+        SelectRow(existing);
+        return true;
+    }
+    int at = 0;
+    while (at < Count() && !rowBefore(name, imgFolder, rows_[size_t(at)].Caption, rows_[size_t(at)].Image))
+        ++at;
+    beginInsertRows(QModelIndex(), at, at);
+    rows_.insert(rows_.begin() + at, Row{name, imgFolder, nullptr});
+    endInsertRows();
+    SelectRow(at);
+    return SaveSiteList();
+}
+
+bool TSiteList::RenameFolder(int row, const QString& newName)
+{
+    if (ImageIndex(row) != imgFolder)
+        return false;
+    const QString oldName = Caption(row);
+    if (newName == oldName)
+        return true;
+    const QString oldDir = SiteFolderDir(CurrentSiteFolder() + oldName);
+    const QString newDir = SiteFolderDir(CurrentSiteFolder() + newName);
+    const int other = FindFolder(newName);
+    // A different folder of that name (or a directory left on disk) would be
+    // merged with this one or replaced: refused.
+    if (!IsSafeFolderName(newName) || !IsSafeFolderName(oldName) || (other >= 0 && other != row)
+        || (QFileInfo::exists(newDir) && oldName.compare(newName, Qt::CaseInsensitive) != 0)) {
+        ShowMessage(newName, mainmsg::FileAlreadyExists);
+        return false;
+    }
+    if (QFileInfo::exists(oldDir) && !QDir().rename(oldDir, newDir)) {
+        ShowMessage(newName, mainmsg::CanNotCreateDir2);
+        return false;
+    }
+    rows_[size_t(row)].Caption = newName;
+    if (!SaveSiteList())
+        return false;
+    Refresh();
+    SelectRow(FindFolder(newName));
+    return true;
+}
+
+bool TSiteList::RemoveSelected()
+{
+    QList<int> rows;
+    for (const QModelIndex& i : selection_.selectedIndexes())
+        if (!rows.contains(i.row()) && ImageIndex(i.row()) != imgUp)
+            rows << i.row();
+    if (rows.isEmpty())
+        return false;
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    QStringList folders;
+    for (int r : rows) {
+        if (rows_[size_t(r)].Image == imgFolder)
+            folders << rows_[size_t(r)].Caption;
+        beginRemoveRows(QModelIndex(), r, r);
+        rows_.erase(rows_.begin() + r);
+        endRemoveRows();
+    }
+    if (!SaveSiteList())
+        return false;
+    for (const QString& folder : folders) {
+        if (!IsSafeFolderName(folder))
+            continue;
+        // Only an empty folder goes from disk: its list (if any) names no
+        // site or folder, and nothing else lies beside it.
+        const QString dir = SiteFolderDir(CurrentSiteFolder() + folder);
+        const QStringList left = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        const QString list = SiteListPath(dir);
+        bool empty = left.isEmpty();
+        if (left.size() == 1 && QFileInfo(list).fileName() == left.first()) {
+            bool unreadable = false;
+            empty = ReadSiteList(CurrentSiteFolder() + folder + '/', CurrentSiteDefaults(), &unreadable).empty() && !unreadable;
+            if (empty)
+                QFile::remove(list);
+        }
+        if (empty)
+            QDir().rmdir(dir);
+    }
+    return true;
 }

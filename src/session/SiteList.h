@@ -117,6 +117,18 @@ public:
     bool CanDropOn(int row) const;
     bool MoveSiteIntoFolder(int siteRow, int folderRow);
     bool MoveSelectedIntoFolder(int folderRow);
+    // Site folders. MakeFolder: a folder of that name below the current one
+    // (its directory and a "DIR=" line; an existing folder is only
+    // selected). RenameFolder: the folder item at row and its directory get
+    // the new name; refused when another item or directory has it.
+    // RemoveSelected: the selected sites and folders leave the list; a
+    // folder's directory goes only when it holds no sites or folders, so no
+    // saved site is lost with it. Each writes the current list; failures are
+    // shown in a message box and return false.
+    bool MakeFolder(const QString& name);
+    bool RenameFolder(int row, const QString& newName);
+    bool RemoveSelected();
+
     // The hidden "Convert old server list" command: scrambles the in-memory
     // password of every site once and saves, so a list whose passwords were
     // saved in plain text reads correctly from then on.
@@ -139,6 +151,7 @@ private:
     QString RootCaption() const;
     void RebuildPath(const QStringList& names);
     void ShowMessage(const QString& what, int messageIndex);
+    int FindFolder(const QString& caption) const;  // a folder item, -1 when none
 
     std::vector<Row> rows_;
     QItemSelectionModel selection_;

@@ -202,6 +202,12 @@ void FakeFtpServer::withDataConnection(std::function<void(QTcpSocket*)> fn)
 
 void FakeFtpServer::startTransfer(const QByteArray& verb, const QByteArray& arg)
 {
+    QList<Transfer>& sequence = m_transferSequences[verb];
+    if (!sequence.isEmpty()) {
+        m_transfers[verb] = sequence.first();
+        if (sequence.size() > 1)
+            sequence.removeFirst();
+    }
     const Transfer t = m_transfers.value(verb);
     sendText(t.preliminary);
     const bool upload = verb == "STOR" || verb == "APPE";

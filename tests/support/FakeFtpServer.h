@@ -53,6 +53,9 @@ public:
     void on(const QByteArray& verb, const QList<Reply>& replies);
     void on(const QByteArray& verb, const QByteArray& text) { on(verb, QList<Reply>{Reply{text}}); }
     void setTransfer(const QByteArray& verb, const Transfer& t) { m_transfers[verb] = t; }
+    // Transfers of one verb served in order (a LIST per directory visited);
+    // the last one then repeats.
+    void setTransfers(const QByteArray& verb, const QList<Transfer>& ts) { m_transferSequences[verb] = ts; }
     // Replaces the 227 text; "%1" and "%2" become the high and low port bytes.
     void setPasvReply(const QByteArray& text) { m_pasvText = text; }
 
@@ -90,6 +93,7 @@ private:
     QByteArray m_pasvText;
     QHash<QByteArray, QList<Reply>> m_replies;
     QHash<QByteArray, Transfer> m_transfers;
+    QHash<QByteArray, QList<Transfer>> m_transferSequences;
     QHash<QByteArray, QByteArray> m_uploads;
     QStringList m_commands;
     QList<QByteArray> m_raw;

@@ -15,7 +15,13 @@ class ScriptedUi : public IUserInterface {
 public:
     QStringList answers;  // InputLine answers in order; none left: cancel
     QStringList prompts;
-    int ShowMessageBox(const QString&, const QString&, int) override { return mb::IdOk; }
+    QStringList boxes;           // message box texts in order
+    int boxAnswer = mb::IdOk;    // the button every message box returns
+    int ShowMessageBox(const QString& text, const QString&, int) override
+    {
+        boxes << text;
+        return boxAnswer;
+    }
     bool InputLine(const QString& caption, const QString&, QString& value, bool, int) override
     {
         prompts << caption;
@@ -86,7 +92,7 @@ struct SessionHarness {
     int rowOf(const QString& name) const
     {
         for (int r = 0; r < session.RemoteModel()->rowCount(); ++r)
-            if (session.RemoteModel()->Entry(r).name == name)
+            if (session.RemoteModel()->Entry(r).name() == name)
                 return r;
         return -1;
     }
