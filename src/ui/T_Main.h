@@ -133,6 +133,15 @@ private:
     void SetCommandEnabled(const QString& name, bool enabled);
     TWindowSnapshot WindowSnapshot() const;
 
+    // The right pane's file operations (T_MainRemoteOps.cpp): Make
+    // Directory, Rename, Delete and Change Case go to the session engine
+    // (site folders while the site list shows); the right pane's popup.
+    void ConnectRemoteFileOps();
+    QList<int> SelectedRemoteRows() const;  // source rows, in list order
+    int CurrentRemoteRow() const;
+    void ShowRemotePopup(const QPoint& at);
+    QMenu* PopupMenu2 = nullptr;  // built on first show
+
     // Settings glue (T_MainOptions.cpp): load, save and apply the options
     // record to the window.
     void LoadOptions();

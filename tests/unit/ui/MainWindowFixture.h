@@ -31,7 +31,15 @@ public:
         asked.append({text, caption, flags});
         return answer;
     }
-    bool InputLine(const QString&, const QString&, QString&, bool, int) override { return false; }
+    // Answers of the one-line prompts in order; none left: cancelled.
+    QStringList inputs;
+    bool InputLine(const QString&, const QString&, QString& value, bool, int) override
+    {
+        if (inputs.isEmpty())
+            return false;
+        value = inputs.takeFirst();
+        return true;
+    }
 };
 
 class MainWindowTest : public ::testing::Test {

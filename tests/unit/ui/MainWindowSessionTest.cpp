@@ -13,6 +13,9 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QProcess>
 #include <QPlainTextEdit>
 #include <QToolButton>
 #include <QTreeView>
@@ -157,6 +160,58 @@ TEST_P(MainWindowSessionTest, ConnectBrowseAndDisconnect)
         EXPECT_FALSE(log.contains(server.password())) << log.toStdString();
     }
     EXPECT_TRUE(log.contains("Connection closed"));
+}
+
+TEST_P(MainWindowSessionTest, MakeRenameAndDeleteFromTheRightPane)
+{
+    if (!startServer())
+        return;
+    const QString data = server.dataDir();
+    ASSERT_TRUE(QDir(data).mkpath(QStringLiteral("old/inner")));
+    QFile(data + "/old/inner/f.txt").open(QIODevice::WriteOnly);
+    QProcess::execute("chmod", {"-R", "a+rwX", data + "/old"});
+    writeSite();
+    start();
+    // While the site list shows, the same buttons act on site folders.
+    ui.inputs = {"Clients"};
+    find<QToolButton>("sbMkd2")->click();
+    EXPECT_TRUE(rowNames().contains("Clients"));
+    EXPECT_TRUE(QDir(dir.filePath("Clients")).exists());
+
+    TSiteList* sites = window->SiteList();
+    sites->SelectRow(sites->FindCaption(QStringLiteral("Test server")));
+    find<QToolButton>("sbConnect")->click();
+    ASSERT_TRUE(idle()) << find<QPlainTextEdit>("Log")->toPlainText().toStdString();
+
+    ui.inputs = {"made"};
+    find<QToolButton>("sbMkd2")->click();
+    ASSERT_TRUE(testenv::waitFor([&] { return rowNames().contains("made"); }, 10000));
+    ASSERT_TRUE(idle());
+
+    auto select = [&](const QStringList& names) {
+        QItemSelection selection;
+        for (const QString& name : names) {
+            const QModelIndex at = view()->model()->index(int(rowNames().indexOf(name)), 0);
+            selection.select(at, at);
+        }
+        view()->selectionModel()->setCurrentIndex(view()->model()->index(int(rowNames().indexOf(names.first())), 0),
+                                                  QItemSelectionModel::NoUpdate);
+        view()->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    };
+    select({"old"});
+    ui.inputs = {"renamed"};
+    find<QToolButton>("sbRen2")->click();
+    ASSERT_TRUE(testenv::waitFor([&] { return rowNames().contains("renamed"); }, 10000));
+    ASSERT_TRUE(idle());
+
+    select({"made", "renamed"});
+    ui.answer = mb::IdYes;
+    find<QToolButton>("sbDel2")->click();
+    ASSERT_TRUE(testenv::waitFor([&] { return !rowNames().contains("renamed") && !rowNames().contains("made"); }, 15000))
+        << find<QPlainTextEdit>("Log")->toPlainText().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(data + "/renamed"));
+    EXPECT_FALSE(QFileInfo::exists(data + "/made"));
+    EXPECT_EQ(ui.asked.last().text, "Do you wish to remove");
 }
 
 INSTANTIATE_TEST_SUITE_P(RealServers, MainWindowSessionTest,
