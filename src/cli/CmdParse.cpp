@@ -161,9 +161,10 @@ int runParse(const QStringList& args)
         out << "directory" << tab << parsed.directory << '\n';
     for (const DirEntry& e : parsed.entries) {
         const ListingDateTime when =
-            ParseListingDate(e.date + QLatin1Char(' ') + e.time, o.shiftDays, o.today);
-        out << (e.directory ? '0' : '1') << tab << e.name << tab << e.size << tab << e.date << tab
-            << e.time << tab << e.attributes << tab << e.linkTarget << tab
+            ParseListingDate(e.date() + QLatin1Char(' ') + e.time(), o.shiftDays, o.today);
+        out << (e.directory ? '0' : '1') << tab << e.nameView() << tab << e.sizeView() << tab
+            << e.dateView() << tab << e.timeView() << tab << e.attributesView() << tab
+            << e.linkTargetView() << tab
             << when.date.toString(QStringLiteral("yyyy-MM-dd")) << tab
             << (when.hasTime ? when.time.toString(QStringLiteral("HH:mm")) : QString()) << '\n';
     }

@@ -48,20 +48,20 @@ QString GroupedByteCount(qint64 bytes)
     return groupDigits(QString::number(bytes));
 }
 
-QString FormatSize(const QString& text)
+QString FormatSize(QStringView text)
 {
     bool ok = false;
     const qint64 value = text.toLongLong(&ok);
     if (!ok || text.isEmpty())
-        return text;
+        return text.toString();
     // toLongLong also takes a '+' or surrounding blanks; only a plain run of
     // digits (with a '-') is a whole number here.
     const qsizetype first = text.startsWith(QLatin1Char('-')) ? 1 : 0;
     for (qsizetype i = first; i < text.size(); ++i)
         if (!isDigit(text[i]))
-            return text;
+            return text.toString();
     if (first == text.size())
-        return text;
+        return text.toString();
     return GroupedByteCount(value);
 }
 

@@ -12,7 +12,7 @@ QString GroupedByteCount(qint64 bytes);
 // A whole 64-bit integer text (digits with an optional leading '-') becomes
 // its digits grouped as GroupedByteCount does; any other text is returned
 // unchanged ("<DIR>", "12.5", "", a number beyond 64 bits).
-QString FormatSize(const QString& text);
+QString FormatSize(QStringView text);
 
 // Reads a size as a list shows it: a whole 64-bit integer, the single spaces
 // between digit groups ignored ("1 048 576"). Returns false for anything else

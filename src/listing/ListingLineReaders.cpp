@@ -2,26 +2,21 @@
 
 #include "listing/ListingText.h"
 
-#include <QHashFunctions>
-#include <QVarLengthArray>
+#include <QPair>
 
 namespace listing_detail {
 
-QString FieldCache::get(QStringView text)
+void LineFields::joinDate(QStringView month, QStringView day, QStringView year)
 {
-    if (text.isEmpty())
-        return QString();
-    const size_t hash = qHash(text);
-    for (size_t probe = 0; probe < 4; ++probe) {
-        QString& slot = m_slots[(hash + probe) & (kSlots - 1)];
-        if (slot.isNull()) {
-            slot = text.toString();
-            return slot;
-        }
-        if (QStringView(slot) == text)
-            return slot;
+    dateBuffer.clear();
+    dateBuffer.append(month.data(), month.size());
+    dateBuffer.append(QLatin1Char(' '));
+    dateBuffer.append(day.data(), day.size());
+    if (!year.isNull()) {
+        dateBuffer.append(QLatin1Char(' '));
+        dateBuffer.append(year.data(), year.size());
     }
-    return text.toString();
+    date = QStringView(dateBuffer.constData(), dateBuffer.size());
 }
 
 namespace {
@@ -60,13 +55,12 @@ public:
 
     qsizetype count() const { return m_spans.size(); }
     QStringView at(qsizetype i) const { return m_line.mid(m_spans[i].first, m_spans[i].second); }
-    QString text(qsizetype i) const { return i < count() ? at(i).toString() : QString(); }
     // From token i to the end of the line.
-    QString restFrom(qsizetype i) const
+    QStringView restFrom(qsizetype i) const
     {
         if (i >= count())
-            return QString();
-        return m_line.mid(m_spans[i].first, m_end - m_spans[i].first).toString();
+            return QStringView();
+        return m_line.mid(m_spans[i].first, m_end - m_spans[i].first);
     }
 
 private:
@@ -121,41 +115,13 @@ bool isDecimalNumber(QStringView t)
     return true;
 }
 
-QString joinDate(QStringView month, QStringView day)
-{
-    QString d;
-    d.reserve(month.size() + 1 + day.size());
-    d.append(month);
-    d.append(kSpace);
-    d.append(day);
-    return d;
-}
-
-// "month day" (and " year"), shared through the cache when short.
-QString cachedDate(FieldCache& cache, QStringView month, QStringView day, QStringView year = {})
-{
-    QVarLengthArray<QChar, 32> buffer;
-    auto add = [&](QStringView part) {
-        if (!part.isEmpty())
-            buffer.append(part.data(), part.size());
-    };
-    add(month);
-    buffer.append(kSpace);
-    add(day);
-    if (!year.isNull()) {
-        buffer.append(kSpace);
-        add(year);
-    }
-    return cache.get(QStringView(buffer.constData(), buffer.size()));
-}
-
 // Type 0: a column scan over runs of spaces; the group column is optional
 // (when the token after the size position is a number, it was the size and
 // the group stood before it). A year in the time position stays in Time.
-void readDefault(QStringView line, FieldCache& cache, DirEntry& e)
+void readDefault(QStringView line, LineFields& f)
 {
     Scanner s(line);
-    e.attributes = cache.get(s.token());
+    f.attributes = s.token();
     s.skipSpaces();
     s.token();  // link count
     s.skipSpaces();
@@ -172,30 +138,30 @@ void readDefault(QStringView line, FieldCache& cache, DirEntry& e)
     s.skipSpaces();
     const QStringView day = s.token();
     s.skipSpaces();
-    e.time = cache.get(s.token());
+    f.time = s.token();
     s.skipSpaces();
-    e.name = s.rest().toString();
-    e.size = size.toString();
-    e.date = cachedDate(cache, month, day);
-    e.directory = startsWithD(e.attributes);
+    f.name = s.rest();
+    f.size = size;
+    f.joinDate(month, day);
+    f.directory = startsWithD(f.attributes);
 }
 
 // Types 7 and 9: tokens read off the front, `skipped` columns between the
 // attributes and the size; the name is the rest of the line.
-void readUnix(QStringView line, int skipped, FieldCache& cache, DirEntry& e)
+void readUnix(QStringView line, int skipped, LineFields& f)
 {
     if (line.left(6).compare(QLatin1String("total "), Qt::CaseInsensitive) == 0) {
-        e.name = QStringLiteral(".");
+        f.name = u".";
         return;
     }
     Scanner s(line);
-    e.attributes = cache.get(s.token());
+    f.attributes = s.token();
     s.skipWhitespace();
     for (int i = 0; i < skipped; ++i) {
         s.token();
         s.skipWhitespace();
     }
-    e.size = s.token().toString();
+    f.size = s.token();
     s.skipWhitespace();
     const QStringView month = s.token();
     s.skipWhitespace();
@@ -204,154 +170,162 @@ void readUnix(QStringView line, int skipped, FieldCache& cache, DirEntry& e)
     const QStringView time = s.token();
     s.skipWhitespace();
     if (time.contains(QLatin1Char(':'))) {
-        e.date = cachedDate(cache, month, day);
-        e.time = cache.get(time);
+        f.joinDate(month, day);
+        f.time = time;
     } else {
         // A year where the time would be (files older than half a year).
-        e.date = cachedDate(cache, month, day, time);
+        f.joinDate(month, day, time);
     }
-    e.name = s.rest().trimmed().toString();
-    e.directory = startsWithD(e.attributes);
+    f.name = s.rest().trimmed();
+    f.directory = startsWithD(f.attributes);
 }
 
 // Type 2: date (month-day-year with hyphens), time, size or <DIR>, name. The
 // hyphens become spaces, as the fixed-column types give the date.
-void readMsFtp4(QStringView line, DirEntry& e)
+void readMsFtp4(QStringView line, LineFields& f)
 {
     const Tokens t(line);
     if (t.count() > 0) {
-        e.date = t.text(0);
-        e.date.replace(QLatin1Char('-'), kSpace);
+        const QStringView date = t.at(0);
+        f.dateBuffer.clear();
+        for (QChar c : date)
+            f.dateBuffer.append(c == QLatin1Char('-') ? kSpace : c);
+        f.date = QStringView(f.dateBuffer.constData(), f.dateBuffer.size());
     }
     if (t.count() > 1)
-        e.time = t.text(1);
+        f.time = t.at(1);
     if (t.count() > 2) {
         if (t.at(2).compare(QLatin1String("<dir>"), Qt::CaseInsensitive) == 0)
-            e.directory = true;
+            f.directory = true;
         else
-            e.size = t.text(2);
+            f.size = t.at(2);
     }
-    e.name = t.restFrom(3);
+    f.name = t.restFrom(3);
 }
 
 // Type 3 (Mac): folders carry one column fewer than files.
-void readMac(QStringView line, DirEntry& e)
+void readMac(QStringView line, LineFields& f)
 {
-    e.directory = startsWithD(line);
-    const int k = e.directory ? 0 : 1;
+    f.directory = startsWithD(line);
+    const int k = f.directory ? 0 : 1;
     const Tokens t(line);
     if (t.count() > k + 4)
-        e.date = joinDate(t.at(k + 3), t.at(k + 4));
+        f.joinDate(t.at(k + 3), t.at(k + 4));
     if (t.count() > k + 5)
-        e.time = t.text(k + 5);
-    if (!e.directory && t.count() > 1)
-        e.size = t.text(1);
-    e.name = t.restFrom(k + 6);
+        f.time = t.at(k + 5);
+    if (!f.directory && t.count() > 1)
+        f.size = t.at(1);
+    f.name = t.restFrom(k + 6);
 }
 
 // Type 4: tokens at the site's positions. When the name is the last column
 // used, it runs to the end of the line.
-void readCustom(QStringView line, const ListingFormat& f, DirEntry& e)
+void readCustom(QStringView line, const ListingFormat& format, LineFields& f)
 {
     const Tokens t(line);
     auto present = [&](int pos) { return pos >= 1 && pos <= t.count(); };
-    if (present(f.attributePos)) {
-        e.attributes = t.text(f.attributePos - 1);
-        e.directory = startsWithD(e.attributes);
+    if (present(format.attributePos)) {
+        f.attributes = t.at(format.attributePos - 1);
+        f.directory = startsWithD(f.attributes);
     }
-    if (present(f.sizePos))
-        e.size = t.text(f.sizePos - 1);
-    if (present(f.namePos)) {
-        const bool nameLast = f.namePos > f.sizePos && f.namePos > f.monthPos
-            && f.namePos > f.dayPos && f.namePos > f.timePos && f.namePos > f.attributePos;
-        e.name = nameLast ? t.restFrom(f.namePos - 1) : t.text(f.namePos - 1);
+    if (present(format.sizePos))
+        f.size = t.at(format.sizePos - 1);
+    if (present(format.namePos)) {
+        const bool nameLast = format.namePos > format.sizePos && format.namePos > format.monthPos
+            && format.namePos > format.dayPos && format.namePos > format.timePos
+            && format.namePos > format.attributePos;
+        f.name = nameLast ? t.restFrom(format.namePos - 1) : t.at(format.namePos - 1);
     }
-    if (present(f.timePos))
-        e.time = t.text(f.timePos - 1);
-    if (present(f.monthPos))
-        e.date = t.text(f.monthPos - 1);
-    if (present(f.dayPos))
-        e.date = joinDate(e.date, t.at(f.dayPos - 1));
+    if (present(format.timePos))
+        f.time = t.at(format.timePos - 1);
+    const QStringView month = present(format.monthPos) ? t.at(format.monthPos - 1) : QStringView();
+    if (present(format.dayPos))
+        f.joinDate(month, t.at(format.dayPos - 1));
+    else
+        f.date = month;
 }
 
 // Type 5 (VMS): NAME.EXT;VERSION  SIZE  DD-MON-YYYY  HH:MM:SS  [OWNER]  (PROTECTION)
-void readVms(QStringView line, DirEntry& e)
+void readVms(QStringView line, LineFields& f)
 {
     if (line.startsWith(QLatin1String("DISK$ARCHIVE:[")) || line.startsWith(QLatin1String("Total of "))
         || line.startsWith(QLatin1String("Grand total of "))) {
-        e.name = QStringLiteral(".");
+        f.name = u".";
         return;
     }
     const qsizetype dirMark = line.indexOf(QLatin1String(".DIR;"));
-    e.directory = dirMark >= 0;
+    f.directory = dirMark >= 0;
     const Tokens t(line);
     if (t.count() > 0) {
         QStringView name = t.at(0);
-        const qsizetype cut = e.directory ? name.indexOf(QLatin1String(".DIR;"))
+        const qsizetype cut = f.directory ? name.indexOf(QLatin1String(".DIR;"))
                                           : name.indexOf(QLatin1Char(';'));
-        e.name = (cut >= 0 ? name.left(cut) : name).toString();
+        f.name = cut >= 0 ? name.left(cut) : name;
     }
-    if (t.count() > 2)
-        e.date = VmsDate(t.text(2));
+    if (t.count() > 2) {
+        f.owned = VmsDate(t.at(2).toString());
+        f.date = f.owned;
+    }
     if (t.count() > 3)
-        e.time = t.text(3);
+        f.time = t.at(3);
     if (t.count() > 5)
-        e.attributes = t.text(5);
+        f.attributes = t.at(5);
 }
 
 // Types 6 and 8: fixed columns (1-based): date 1-8 as MM-DD-YY, time 10-19,
 // <DIR> 20-29, size right-aligned ending by column 39, name from column 40.
-void readFixed(QStringView line, FieldCache& cache, DirEntry& e)
+void readFixed(QStringView line, LineFields& f)
 {
-    e.date = cachedDate(cache, line.mid(0, 2), line.mid(3, 2), line.mid(6, 2));
-    e.time = cache.get(line.mid(9, 10).trimmed());
-    e.directory = line.mid(19, 10).trimmed() == QLatin1String("<DIR>");
-    e.name = line.mid(39).trimmed().toString();
-    if (e.directory) {
-        if (e.name.isEmpty())
-            e.name = QStringLiteral("..");
+    f.joinDate(line.mid(0, 2), line.mid(3, 2), line.mid(6, 2));
+    f.time = line.mid(9, 10).trimmed();
+    f.directory = line.mid(19, 10).trimmed() == QLatin1String("<DIR>");
+    f.name = line.mid(39).trimmed();
+    if (f.directory) {
+        if (f.name.isEmpty())
+            f.name = u"..";
     } else {
         // A size of ten or more digits starts left of column 30: take the
         // whole last number before the name column, not a cut of it.
         const QStringView middle = line.mid(9, 30).trimmed();
         const qsizetype space = middle.lastIndexOf(kSpace);
-        e.size = (space < 0 ? middle.mid(0, 0) : middle.mid(space + 1)).trimmed().toString();
+        f.size = (space < 0 ? middle.mid(0, 0) : middle.mid(space + 1)).trimmed();
     }
 }
 
 } // namespace
 
-void readLine(QStringView line, const ListingFormat& format, FieldCache& cache, DirEntry& e)
+void readLine(QStringView line, const ListingFormat& format, LineFields& f)
 {
+    f.clear();
     switch (format.type) {
     case ListingFormat::Text:
-        e.name = line.toString();
-        e.directory = startsWithD(line);
+        f.name = line;
+        f.directory = startsWithD(line);
         break;
     case ListingFormat::MsFtp4:
-        readMsFtp4(line, e);
+        readMsFtp4(line, f);
         break;
     case ListingFormat::Mac:
-        readMac(line, e);
+        readMac(line, f);
         break;
     case ListingFormat::Custom:
-        readCustom(line, format, e);
+        readCustom(line, format, f);
         break;
     case ListingFormat::Vms:
-        readVms(line, e);
+        readVms(line, f);
         break;
     case ListingFormat::MsFtp5:
     case ListingFormat::Win2000:
-        readFixed(line, cache, e);
+        readFixed(line, f);
         break;
     case ListingFormat::Unix:
-        readUnix(line, 3, cache, e);
+        readUnix(line, 3, f);
         break;
     case ListingFormat::WuFtp2:
-        readUnix(line, 5, cache, e);
+        readUnix(line, 5, f);
         break;
     default:
-        readDefault(line, cache, e);
+        readDefault(line, f);
         break;
     }
 }

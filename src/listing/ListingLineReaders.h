@@ -1,29 +1,42 @@
 #pragma once
 // Reading one listing line into the fields of an entry, one reader per server
 // type. Internal to the listing parser.
-#include "listing/DirEntry.h"
 #include "listing/ListingFormat.h"
 
+#include <QString>
 #include <QStringView>
-#include <vector>
+#include <QVarLengthArray>
 
 namespace listing_detail {
 
-// Shares the texts that repeat from line to line (attributes, dates, times)
-// between entries instead of allocating each one again: a fixed-size table,
-// so a listing of a million lines costs far fewer allocations and far less
-// memory, and a text that does not fit is simply copied.
-class FieldCache {
-public:
-    QString get(QStringView text);
+// The fields of one line as views: into the line where a field is a piece of
+// it, else into this record's own buffers (a date joined from two columns).
+// The entry is then built from the views in one step. Not copyable: the
+// views may point into the record itself.
+struct LineFields {
+    bool directory = false;
+    QStringView name, size, date, time, attributes, linkTarget;
 
-private:
-    static constexpr size_t kSlots = 4096;  // a power of two
-    std::vector<QString> m_slots = std::vector<QString>(kSlots);
+    LineFields() = default;
+    LineFields(const LineFields&) = delete;
+    LineFields& operator=(const LineFields&) = delete;
+
+    // Empties the fields; the buffers keep their room for the next line.
+    void clear()
+    {
+        directory = false;
+        name = size = date = time = attributes = linkTarget = QStringView();
+        dateBuffer.clear();
+    }
+    // Sets date to the pieces joined by single spaces (null pieces left out).
+    void joinDate(QStringView month, QStringView day, QStringView year = {});
+
+    QVarLengthArray<QChar, 48> dateBuffer;
+    QString owned;  // a field rewritten as a whole (a VMS date)
 };
 
-// Fills e (which starts empty) from line as the given format reads it.
-// Missing columns leave fields empty; nothing here fails.
-void readLine(QStringView line, const ListingFormat& format, FieldCache& cache, DirEntry& e);
+// Fills f (cleared) from line as the given format reads it. Missing columns
+// leave fields empty; nothing here fails.
+void readLine(QStringView line, const ListingFormat& format, LineFields& f);
 
 } // namespace listing_detail

@@ -49,26 +49,27 @@ bool isVmsNameOnly(QStringView line)
     return line.size() < 40 && !t.isEmpty() && !t.contains(QLatin1Char(' '));
 }
 
-void splitLink(DirEntry& e)
+// "name -> target": the name and the target apart, as views into the line.
+void splitLink(listing_detail::LineFields& f)
 {
-    e.directory = true;  // unless its target turns out to be a file
-    qsizetype arrow = e.name.indexOf(QLatin1String(" -> "));
+    f.directory = true;  // unless its target turns out to be a file
+    qsizetype arrow = f.name.indexOf(QLatin1String(" -> "));
     qsizetype arrowLen = 4;
     if (arrow < 0) {
-        arrow = e.name.indexOf(QLatin1String("->"));
+        arrow = f.name.indexOf(QLatin1String("->"));
         arrowLen = 2;
     }
     if (arrow < 0) {
-        e.size.clear();  // a link without a target stays a directory
+        f.size = QStringView();  // a link without a target stays a directory
         return;
     }
-    e.linkTarget = e.name.mid(arrow + arrowLen).trimmed();
-    e.name = e.name.left(arrow).trimmed();
+    f.linkTarget = f.name.mid(arrow + arrowLen).trimmed();
+    f.name = f.name.left(arrow).trimmed();
 }
 
 bool isLink(const DirEntry& e)
 {
-    return !e.linkTarget.isEmpty();
+    return !e.linkTargetView().isEmpty();
 }
 
 // Classifies every link by its target among all names of the listing, in
@@ -80,35 +81,37 @@ void classifyLinks(std::vector<DirEntry>& entries, std::size_t& steps)
 {
     // Index only the names that some link points at: the table stays as small
     // as the number of links, however long the listing.
-    const auto normalized = [](const QString& target) {
-        QStringView t(target);
-        while (t.startsWith(QLatin1String("./")))
-            t = t.mid(2);
-        return t.size() == target.size() ? target : t.toString();
+    // The table's keys are views into the entries, which stay in place
+    // until it is gone: sizes of links are cleared only at the end.
+    const auto normalized = [](QStringView target) {
+        while (target.startsWith(QLatin1String("./")))
+            target = target.mid(2);
+        return target;
     };
-    QHash<QString, qsizetype> byTarget;
+    QHash<QStringView, qsizetype> byTarget;
     for (const DirEntry& e : entries)
         if (isLink(e)) {
-            byTarget.insert(normalized(e.linkTarget), -1);
+            byTarget.insert(normalized(e.linkTargetView()), -1);
             ++steps;
         }
     if (byTarget.isEmpty())
         return;
     for (qsizetype i = 0; i < qsizetype(entries.size()); ++i) {
         ++steps;
-        auto it = byTarget.find(entries[size_t(i)].name);
+        auto it = byTarget.find(entries[size_t(i)].nameView());
         if (it != byTarget.end() && it.value() < 0)
             it.value() = i;  // the first entry of that name
     }
 
     enum State : unsigned char { Unresolved, Resolving, Resolved };
     std::vector<State> state(entries.size(), Unresolved);
-    auto targetIndex = [&](const QString& target) -> qsizetype {
+    auto targetIndex = [&](QStringView target) -> qsizetype {
         ++steps;
         return byTarget.value(normalized(target), -1);
     };
 
     std::vector<qsizetype> chain;
+    std::vector<qsizetype> counted;  // links that count as directories
     for (qsizetype i = 0; i < qsizetype(entries.size()); ++i) {
         if (!isLink(entries[size_t(i)]) || state[size_t(i)] == Resolved)
             continue;
@@ -127,7 +130,7 @@ void classifyLinks(std::vector<DirEntry>& entries, std::size_t& steps)
             }
             state[size_t(at)] = Resolving;
             chain.push_back(at);
-            const qsizetype next = targetIndex(e.linkTarget);
+            const qsizetype next = targetIndex(e.linkTargetView());
             if (next < 0) {
                 directory = true;  // not in this listing
                 break;
@@ -138,10 +141,14 @@ void classifyLinks(std::vector<DirEntry>& entries, std::size_t& steps)
             DirEntry& link = entries[size_t(c)];
             link.directory = directory;
             if (directory)
-                link.size.clear();
+                counted.push_back(c);
             state[size_t(c)] = Resolved;
         }
     }
+    byTarget.clear();
+    for (qsizetype c : counted)
+        if (!entries[size_t(c)].sizeView().isEmpty())
+            entries[size_t(c)].setSize({});
 }
 
 } // namespace
@@ -152,7 +159,7 @@ ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat&
     out.entries.reserve(size_t(lines.size()));
     const bool vms = format.type == ListingFormat::Vms;
     QString joined;
-    listing_detail::FieldCache cache;
+    listing_detail::LineFields f;
 
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QStringView line = withoutLineEnd(lines[i]);
@@ -173,13 +180,12 @@ ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat&
             continue;
         }
 
-        DirEntry e;
-        listing_detail::readLine(line, format, cache, e);
-        if (e.attributes.startsWith(QLatin1Char('l')))
-            splitLink(e);
-        if (e.name == QLatin1String(".") || e.name == QLatin1String(".."))
+        listing_detail::readLine(line, format, f);
+        if (f.attributes.startsWith(QLatin1Char('l')))
+            splitLink(f);
+        if (f.name == QLatin1String(".") || f.name == QLatin1String(".."))
             continue;
-        out.entries.push_back(std::move(e));
+        out.entries.emplace_back(f.directory, f.name, f.size, f.date, f.time, f.attributes, f.linkTarget);
     }
     classifyLinks(out.entries, out.linkSteps);
     return out;

@@ -12,7 +12,7 @@ namespace {
 
 // Names that must never reach a path: the server could make a "file" called
 // "../x" or "a/b" stand for something else, and NUL ends a path early.
-bool unsafeName(const QString& name)
+bool unsafeName(QStringView name)
 {
     return name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QChar(0));
 }
@@ -81,13 +81,13 @@ void TRemoteListModel::Fill(const std::vector<DirEntry>& entries, const RemoteVi
     sortItems_.reserve(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         const DirEntry& e = entries[i];
-        if (unsafeName(e.name)) {
+        if (unsafeName(e.nameView())) {
             if (droppedNames_.size() < kMaxDroppedNames)
-                droppedNames_.append(EscapedName(e.name));
+                droppedNames_.append(EscapedName(e.name()));
             ++dropped_;
             continue;
         }
-        if (!e.directory && !namesOnly && !mask.Matches(e.name))
+        if (!e.directory && !namesOnly && !mask.Matches(e.nameView()))
             continue;
         Row r;
         r.entry = e;
@@ -97,14 +97,14 @@ void TRemoteListModel::Fill(const std::vector<DirEntry>& entries, const RemoteVi
         k.index = int(rows_.size());
         if (!namesOnly) {
             if (!e.directory) {
-                r.sizeText = FormatSize(e.size);
-                k.hasSize = ParseGroupedSize(e.size, k.size);
+                r.sizeText = FormatSize(e.sizeView());
+                k.hasSize = ParseGroupedSize(e.sizeView(), k.size);
             }
             QString when;
-            when.reserve(e.date.size() + 1 + e.time.size());
-            when += e.date;
+            when.reserve(e.dateView().size() + 1 + e.timeView().size());
+            when += e.dateView();
             when += QLatin1Char(' ');
-            when += e.time;
+            when += e.timeView();
             // Entries of one listing share few distinct dates: each is read
             // and formatted once, and its texts are shared by the rows.
             auto shown = shownDates.constFind(when);
@@ -118,18 +118,18 @@ void TRemoteListModel::Fill(const std::vector<DirEntry>& entries, const RemoteVi
         }
         if (k.imageKind == 2 && firstFile_ < 0)
             firstFile_ = int(rows_.size());
-        if (e.name.size() > widest_.size())
-            widest_ = e.name;
+        if (e.nameView().size() > widest_.size())
+            widest_ = e.name();
         rows_.push_back(std::move(r));
         sortItems_.push_back(k);
     }
     // The texts no longer move: point the sort records at them.
     for (size_t row = 0; row < rows_.size(); ++row) {
         ListSortItem& k = sortItems_[row];
-        k.name = rows_[row].entry.name;
+        k.name = rows_[row].entry.nameView();
         k.time = rows_[row].timeText;
         if (!namesOnly)
-            k.attributes = rows_[row].entry.attributes;
+            k.attributes = rows_[row].entry.attributesView();
     }
     SetNameOrders(sortItems_.data(), sortItems_.size());
     endResetModel();
@@ -185,12 +185,12 @@ QVariant TRemoteListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
     case Qt::EditRole:
         switch (index.column()) {
-        case ColName: return r.entry.name;
+        case ColName: return r.entry.name();
         case ColSize: return r.sizeText;
         case ColDate: return r.dateText;
         case ColTime: return r.timeText;
-        case ColAttributes: return namesOnly ? QString() : r.entry.attributes;
-        case ColLinks: return namesOnly ? QString() : r.entry.linkTarget;
+        case ColAttributes: return namesOnly ? QString() : r.entry.attributes();
+        case ColLinks: return namesOnly ? QString() : r.entry.linkTarget();
         }
         break;
     case Qt::DecorationRole:

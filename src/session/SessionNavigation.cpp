@@ -26,19 +26,19 @@ void TSession::RemoteDoubleClick(int row)
     const DirEntry& entry = remoteModel_->Entry(row);
     if (!entry.directory)
         return;
-    if (entry.name == QLatin1String("..")) {
+    if (entry.nameView() == QLatin1String("..")) {
         OneLevelUp();
         return;
     }
     const QString before = ftp_.HostDirName();
     QString dir;
     if (ListingFormat::fromAnswer(CurrentSite().Answer).type == ListingFormat::Vms) {
-        dir = entry.name;
+        dir = entry.name();
     } else {
         dir = before;
         if (!dir.isEmpty() && !dir.endsWith('/'))
             dir += '/';
-        dir += entry.name;
+        dir += entry.nameView();
     }
     stopRequested_ = false;
     ftp_.SetHostDirName(dir);

@@ -53,8 +53,8 @@ TEST_P(CapturedListing, UnixTypeReadsExactEntries)
     // Dates as the listing view shows them, read on the capture day.
     const QDate today(2026, 12, 8);
     ASSERT_EQ(entries.size(), 8u);
-    EXPECT_EQ(ParseListingDate(entries[6].date + ' ' + entries[6].time, 0.0, today).date, QDate(1999, 6, 15));
-    const ListingDateTime plain = ParseListingDate(entries[7].date + ' ' + entries[7].time, 0.0, today);
+    EXPECT_EQ(ParseListingDate(entries[6].date() + ' ' + entries[6].time(), 0.0, today).date, QDate(1999, 6, 15));
+    const ListingDateTime plain = ParseListingDate(entries[7].date() + ' ' + entries[7].time(), 0.0, today);
     EXPECT_EQ(plain.date, QDate(2026, 11, 20));
     EXPECT_EQ(plain.time, QTime(10, 30));
 }

@@ -10,7 +10,7 @@ const QDate kToday(2026, 12, 8);
 
 QDate entryDate(const DirEntry& e)
 {
-    return ParseListingDate(e.date + ' ' + e.time, 0.0, kToday).date;
+    return ParseListingDate(e.date() + ' ' + e.time(), 0.0, kToday).date;
 }
 
 TEST(ListingFaults, VmsEntryShowsItsRealDate)
@@ -19,7 +19,7 @@ TEST(ListingFaults, VmsEntryShowsItsRealDate)
         parse(5, {"FOO.TXT;1              1/3      24-DEC-2003 10:00:23  [SMITH]   (RWE,RWE,RE,RE)",
                   "BAR.TXT;2              1/3       2-MAR-2021 23:59:00  [SMITH]   (RWE,RWE,RE,RE)"});
     ASSERT_EQ(entries.size(), 2u);
-    const ListingDateTime foo = ParseListingDate(entries[0].date + ' ' + entries[0].time, 0.0, kToday);
+    const ListingDateTime foo = ParseListingDate(entries[0].date() + ' ' + entries[0].time(), 0.0, kToday);
     EXPECT_EQ(foo.date, QDate(2003, 12, 24));
     EXPECT_EQ(foo.time, QTime(10, 0));
     EXPECT_EQ(entryDate(entries[1]), QDate(2021, 3, 2)) << "day first: 2 March, not 3 February";
@@ -27,11 +27,11 @@ TEST(ListingFaults, VmsEntryShowsItsRealDate)
 
 TEST(ListingFaults, LastColumnNameKeepsItsSpaces)
 {
-    EXPECT_EQ(parse(2, {"12-24-03  02:15PM       <DIR>          Program Files"}).at(0).name, "Program Files");
-    EXPECT_EQ(parse(2, {"12-24-03  02:15PM        12 a  b  c.txt"}).at(0).name, "a  b  c.txt");
-    EXPECT_EQ(parse(3, {"drwxrwxr-x  folder 2 May 10  1996 Program Files"}).at(0).name, "Program Files");
+    EXPECT_EQ(parse(2, {"12-24-03  02:15PM       <DIR>          Program Files"}).at(0).name(), "Program Files");
+    EXPECT_EQ(parse(2, {"12-24-03  02:15PM        12 a  b  c.txt"}).at(0).name(), "a  b  c.txt");
+    EXPECT_EQ(parse(3, {"drwxrwxr-x  folder 2 May 10  1996 Program Files"}).at(0).name(), "Program Files");
     const ListingFormat custom = ListingFormat::fromAnswer(u"4956781");
-    EXPECT_EQ(parseListingEntries({"drwxr-xr-x 2 o g 4096 Jan 12 12:00 Program Files"}, custom).entries.at(0).name,
+    EXPECT_EQ(parseListingEntries({"drwxr-xr-x 2 o g 4096 Jan 12 12:00 Program Files"}, custom).entries.at(0).name(),
               "Program Files");
 }
 
@@ -50,7 +50,7 @@ TEST(ListingFaults, SeparatorInNameSurvivesTextForm)
     QString dir;
     ParseListing(lines, dir, ListingFormat::ofType(0));
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_EQ(DirEntry::fromText(lines[0]).name, QString("odd\u00A6name"));
+    EXPECT_EQ(DirEntry::fromText(lines[0]).name(), QString("odd\u00A6name"));
 }
 
 TEST(ListingFaults, LinkListedBeforeItsFileTargetIsAFile)
@@ -64,11 +64,11 @@ TEST(ListingFaults, LinkListedBeforeItsFileTargetIsAFile)
     ASSERT_EQ(entries.size(), 6u);
     EXPECT_FALSE(entries[5].directory) << "./plain.txt names the same file";
     EXPECT_FALSE(entries[0].directory);
-    EXPECT_EQ(entries[0].size, "9");
+    EXPECT_EQ(entries[0].size(), "9");
     EXPECT_FALSE(entries[1].directory) << "a link to a link to a file is a file";
     EXPECT_TRUE(entries[2].directory) << "a cycle stays a directory";
     EXPECT_TRUE(entries[3].directory);
-    EXPECT_TRUE(entries[2].size.isEmpty());
+    EXPECT_TRUE(entries[2].size().isEmpty());
 }
 
 TEST(ListingFaults, TenDigitSizeInFixedColumnsIsReadWhole)
@@ -78,10 +78,10 @@ TEST(ListingFaults, TenDigitSizeInFixedColumnsIsReadWhole)
                                           "12-24-03  02:15PM         123456789012 huge.img",
                                           "12-24-03  02:15PM            999999999 small.bin"});
         ASSERT_EQ(entries.size(), 3u);
-        EXPECT_EQ(entries[0].size, "3221225472") << "type " << type;
-        EXPECT_EQ(entries[0].name, "big.iso");
-        EXPECT_EQ(entries[1].size, "123456789012");
-        EXPECT_EQ(entries[2].size, "999999999");
+        EXPECT_EQ(entries[0].size(), "3221225472") << "type " << type;
+        EXPECT_EQ(entries[0].name(), "big.iso");
+        EXPECT_EQ(entries[1].size(), "123456789012");
+        EXPECT_EQ(entries[2].size(), "999999999");
     }
 }
 
@@ -89,16 +89,16 @@ TEST(ListingFaults, SizeBeyondTwoGigabytesStillFindsGroupColumn)
 {
     const auto entries = parse(0, {"-rw-r--r-- 1 owner group 5368709120 Jan 12 12:00 disk.img"});
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].size, "5368709120");
-    EXPECT_EQ(entries[0].date, "Jan 12");
-    EXPECT_EQ(entries[0].name, "disk.img");
+    EXPECT_EQ(entries[0].size(), "5368709120");
+    EXPECT_EQ(entries[0].date(), "Jan 12");
+    EXPECT_EQ(entries[0].name(), "disk.img");
 }
 
 TEST(ListingFaults, MsFtp4EntryShowsItsRealDateAndTime)
 {
     const auto entries = parse(2, {"12-24-03  02:15PM                 1234 a.txt", "02-01-2021  09:05AM  <DIR>  d"});
     ASSERT_EQ(entries.size(), 2u);
-    const ListingDateTime a = ParseListingDate(entries[0].date + ' ' + entries[0].time, 0.0, kToday);
+    const ListingDateTime a = ParseListingDate(entries[0].date() + ' ' + entries[0].time(), 0.0, kToday);
     EXPECT_EQ(a.date, QDate(2003, 12, 24));
     EXPECT_EQ(a.time, QTime(14, 15));
     EXPECT_EQ(entryDate(entries[1]), QDate(2021, 2, 1)) << "four-digit years too";

@@ -26,7 +26,7 @@ void expectSane(const ParsedListing& parsed)
 {
     for (const DirEntry& e : parsed.entries) {
         EXPECT_EQ(DirEntry::fromText(e.toText()), e);
-        EXPECT_TRUE(ParseListingDate(e.date + ' ' + e.time, 0.0, QDate(2026, 12, 8)).date.isValid());
+        EXPECT_TRUE(ParseListingDate(e.date() + ' ' + e.time(), 0.0, QDate(2026, 12, 8)).date.isValid());
     }
 }
 
@@ -74,7 +74,7 @@ TEST(ListingBadInput, EnormousLines)
                                "lrwxrwxrwx 1 o g 1 Jan 1 10:00 a ->" + spaces};
     for (int type = 0; type <= 9; ++type)
         expectSane(parseAs(type, lines));
-    EXPECT_EQ(parse(0, lines).at(0).name.size(), word.size());
+    EXPECT_EQ(parse(0, lines).at(0).name().size(), word.size());
 }
 
 TEST(ListingBadInput, GarbageLinesAndOddVmsEndings)
@@ -87,7 +87,7 @@ TEST(ListingBadInput, GarbageLinesAndOddVmsEndings)
     // A VMS name-only line at the very end has nothing to join with.
     const auto vms = parse(5, {"LONG_NAME.TXT;1"});
     ASSERT_EQ(vms.size(), 1u);
-    EXPECT_EQ(vms[0].name, "LONG_NAME.TXT");
+    EXPECT_EQ(vms[0].name(), "LONG_NAME.TXT");
     EXPECT_TRUE(parse(5, {"DISK$ARCHIVE:["}).empty());
 }
 
@@ -151,7 +151,7 @@ TEST(ListingPerformance, LinksClassifyInLinearSteps)
     const ParsedListing parsed = parseListingEntries(large, ListingFormat::ofType(7));
     ASSERT_EQ(parsed.entries.size(), 200'000u);
     EXPECT_FALSE(parsed.entries.front().directory) << "the first link points at a file listed last";
-    EXPECT_EQ(parsed.entries.front().linkTarget, "file99999.dat");
+    EXPECT_EQ(parsed.entries.front().linkTarget(), "file99999.dat");
     EXPECT_LE(parsed.linkSteps, 4u * 200'000);
 
     const std::size_t n = linkSteps(linkListing(20'000));
@@ -171,7 +171,7 @@ TEST(ListingPerformance, ChainsOfLinksAreFollowedOnce)
     const ParsedListing parsed = parseListingEntries(chain, ListingFormat::ofType(7));
     ASSERT_EQ(parsed.entries.size(), 10'001u);
     for (const DirEntry& e : parsed.entries)
-        ASSERT_FALSE(e.directory) << e.name.toStdString() << ": every hop ends at the file";
+        ASSERT_FALSE(e.directory) << e.name().toStdString() << ": every hop ends at the file";
     EXPECT_LE(parsed.linkSteps, 4u * 10'001) << "a chain followed again for every link takes 50 million steps";
     EXPECT_LE(linkSteps(linkChain(20'000)), 2 * parsed.linkSteps + 2);
 
@@ -181,7 +181,7 @@ TEST(ListingPerformance, ChainsOfLinksAreFollowedOnce)
     cycle.last() = QStringLiteral("lrwxrwxrwx 1 o g 12 Jan 1 10:00 hop10000 -> hop0");
     const ParsedListing looped = parseListingEntries(cycle, ListingFormat::ofType(7));
     for (const DirEntry& e : looped.entries)
-        ASSERT_TRUE(e.directory) << e.name.toStdString();
+        ASSERT_TRUE(e.directory) << e.name().toStdString();
     EXPECT_LE(looped.linkSteps, 4u * 10'001);
 }
 

@@ -10,14 +10,8 @@
 inline DirEntry dirEntry(bool directory, const char* name, const char* size, const char* date,
                          const char* time, const char* attributes = "", const char* link = "")
 {
-    DirEntry e;
-    e.directory = directory;
-    e.name = QString::fromUtf8(name);
-    e.size = QString::fromUtf8(size);
-    e.date = QString::fromUtf8(date);
-    e.time = QString::fromUtf8(time);
-    e.attributes = QString::fromUtf8(attributes);
-    e.linkTarget = QString::fromUtf8(link);
+    DirEntry e(directory, QString::fromUtf8(name), QString::fromUtf8(size), QString::fromUtf8(date),
+               QString::fromUtf8(time), QString::fromUtf8(attributes), QString::fromUtf8(link));
     return e;
 }
 inline DirEntry D(const char* name, const char* size, const char* date, const char* time,
@@ -33,10 +27,10 @@ inline DirEntry F(const char* name, const char* size, const char* date, const ch
 
 inline void PrintTo(const DirEntry& e, std::ostream* os)
 {
-    *os << '{' << (e.directory ? "dir" : "file") << " |" << e.name.toStdString() << "| size |"
-        << e.size.toStdString() << "| date |" << e.date.toStdString() << "| time |"
-        << e.time.toStdString() << "| attr |" << e.attributes.toStdString() << "| link |"
-        << e.linkTarget.toStdString() << "|}";
+    *os << '{' << (e.directory ? "dir" : "file") << " |" << e.name().toStdString() << "| size |"
+        << e.size().toStdString() << "| date |" << e.date().toStdString() << "| time |"
+        << e.time().toStdString() << "| attr |" << e.attributes().toStdString() << "| link |"
+        << e.linkTarget().toStdString() << "|}";
 }
 
 inline std::vector<DirEntry> parse(int type, const QStringList& lines)

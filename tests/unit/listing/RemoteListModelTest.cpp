@@ -66,7 +66,7 @@ TEST(RemoteListModel, DefaultKindShowsEveryColumn)
     EXPECT_EQ(m.Size(2), 5000000000LL);
     EXPECT_EQ(m.Size(1), 0);  // a directory
     EXPECT_EQ(m.Size(4), 0);  // not a number
-    EXPECT_EQ(m.Entry(3).linkTarget, "notes.txt");
+    EXPECT_EQ(m.Entry(3).linkTarget(), "notes.txt");
     EXPECT_EQ(m.SourceIndex(3), 3);
 }
 
@@ -109,12 +109,12 @@ TEST(RemoteListModel, MaskHidesFilesButNeverDirectories)
     m.Fill(kListing, options("0957681", "*.txt"));
     QStringList names;
     for (int r = 0; r < m.rowCount(); ++r)
-        names << m.Entry(r).name;
+        names << m.Entry(r).name();
     EXPECT_EQ(names, (QStringList{"notes.txt", "pub", "link.txt"}));
     EXPECT_EQ(m.SourceIndex(2), 3);  // rows keep their place in the listing
     m.Fill(kListing, options("0957681", "*.pdf"));
     ASSERT_EQ(m.rowCount(), 1);
-    EXPECT_EQ(m.Entry(0).name, "pub");
+    EXPECT_EQ(m.Entry(0).name(), "pub");
     EXPECT_EQ(m.FirstFileRow(), -1);
 }
 
@@ -149,13 +149,13 @@ TEST(RemoteListModel, UnsafeNamesAreDroppedAndCounted)
         F("a/b", "1", "Jan 1", "10:00"),    F("fine", "2", "Jan 1", "10:00"),
     };
     listing.push_back(F("x", "1", "Jan 1", "10:00"));
-    listing.back().name = QString::fromUtf16(u"nul\0here", 8);
+    listing.back().setName(QString::fromUtf16(u"nul\0here", 8));
     for (const char* answer : {"0", "1"}) {
         TRemoteListModel m;
         m.Fill(listing, options(answer));
         ASSERT_EQ(m.rowCount(), 2) << answer;
-        EXPECT_EQ(m.Entry(0).name, "ok.txt");
-        EXPECT_EQ(m.Entry(1).name, "fine");
+        EXPECT_EQ(m.Entry(0).name(), "ok.txt");
+        EXPECT_EQ(m.Entry(1).name(), "fine");
         EXPECT_EQ(m.DroppedCount(), 4);
         EXPECT_EQ(m.DroppedNames(), (QStringList{"", "../etc", "a/b", "nul\\0here"}));
     }
