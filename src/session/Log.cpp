@@ -23,6 +23,7 @@ void TSessionLog::Apply(const TLogSettings& s)
 
 int TSessionLog::Display(const QString& text)
 {
+    lastLine_ = text;
     int index = -1;
     if (pane_) {
         const int max = settings_.LogLines > 0 ? settings_.LogLines : kDefaultMaxLines;
@@ -139,6 +140,44 @@ bool TSessionLog::TrimLogFile()
             ok = ::ftruncate(fd, off_t(dst)) == 0;
     }
     ::flock(fd, LOCK_UN);
+    ::close(fd);
+    return ok;
+}
+
+void TSessionLog::AppendToLastLine(const QString& text)
+{
+    if (pane_)
+        pane_->AppendToLastLine(text);
+    const QString before = lastLine_;
+    lastLine_ += text;
+    if (!settings_.Log || filePath_.isEmpty())
+        return;
+    if (!replaceLastFileLine(before, lastLine_))
+        appendToFile(lastLine_);
+    TrimLogFile();
+}
+
+bool TSessionLog::replaceLastFileLine(const QString& before, const QString& after)
+{
+    // Only a file whose last line is still the one Display wrote is changed
+    // in place; anything else (another program's lines, a trim that cut into
+    // the line) gets the completed line at its end instead.
+    const QByteArray old = before.toUtf8() + "\r\n";
+    const QByteArray now = after.toUtf8() + "\r\n";
+    const QByteArray path = QFile::encodeName(filePath_);
+    const int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = false;
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    if (size >= old.size()) {
+        const qint64 at = qint64(size) - old.size();
+        QByteArray tail(old.size(), Qt::Uninitialized);
+        // The completed line is never shorter, so writing it over the old
+        // one leaves nothing of the old behind.
+        ok = preadAll(fd, tail.data(), tail.size(), at) == tail.size() && tail == old
+            && pwriteAll(fd, now.constData(), now.size(), at);
+    }
     ::close(fd);
     return ok;
 }

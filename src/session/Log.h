@@ -14,6 +14,8 @@ public:
     virtual int LineCount() const = 0;
     virtual void RemoveFirstLine() = 0;
     virtual void AppendLine(const QString& line) = 0;
+    // Adds text to the end of the last line (nothing when there is none).
+    virtual void AppendToLastLine(const QString& text) = 0;
 };
 
 // A pane that is just a list of lines.
@@ -26,6 +28,11 @@ public:
             lines_.removeFirst();
     }
     void AppendLine(const QString& line) override { lines_.append(line); }
+    void AppendToLastLine(const QString& text) override
+    {
+        if (!lines_.isEmpty())
+            lines_.last() += text;
+    }
     const QStringList& Lines() const { return lines_; }
 
 private:
@@ -63,6 +70,12 @@ public:
     // cannot be written leaves the line in the pane only.
     int Display(const QString& text);
 
+    // Completes the last line shown with text (an outcome reported after
+    // the work the line announced): the pane's last line grows by text, and
+    // so does the file's when it still ends with that line; otherwise the
+    // completed line is appended to the file as a line of its own.
+    void AppendToLastLine(const QString& text);
+
     // Keeps the log file within LogSize: moves its last LogSize x 1048 bytes
     // to the front in place and cuts the rest. False when nothing was done
     // (no limit, no directory, file locked or unreadable).
@@ -75,8 +88,10 @@ public:
 
 private:
     void appendToFile(const QString& text);
+    bool replaceLastFileLine(const QString& before, const QString& after);
 
     ILogPane* pane_ = nullptr;
     TLogSettings settings_;
     QString filePath_;
+    QString lastLine_; // the last line given to Display, as completed so far
 };

@@ -28,3 +28,12 @@ void TLogPane::AppendLine(const QString& line)
 {
     edit_->appendPlainText(line);
 }
+
+void TLogPane::AppendToLastLine(const QString& text)
+{
+    if (LineCount() == 0)
+        return;
+    QTextCursor c(edit_->document()->lastBlock());
+    c.movePosition(QTextCursor::EndOfBlock);
+    c.insertText(text);
+}

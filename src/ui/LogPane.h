@@ -10,6 +10,7 @@ public:
     int LineCount() const override;
     void RemoveFirstLine() override;
     void AppendLine(const QString& line) override;
+    void AppendToLastLine(const QString& text) override;
 
 private:
     QPlainTextEdit* edit_;

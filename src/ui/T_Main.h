@@ -88,6 +88,10 @@ public:
     // whether the user saved.
     bool NewServer();
     bool ServerProperties();
+    // "Carriage Return" (N9, T_MainLineEndings.cpp): the files selected in
+    // the local list get the line ends chosen in T_Carrage, each reported on
+    // one log line. Directories are not taken; with no file, no dialog.
+    void N9Click();
     QString HelpFile() const { return helpFile_; }
 
     // The four masks, "*.*" at start.

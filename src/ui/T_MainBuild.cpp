@@ -377,6 +377,7 @@ void T_Main::BuildMenus()
     action("Rename1", tr("Rename"), local);
     action("Delete1", tr("Delete"), local);
     action("SynchronizeDirectories2", tr("Synchronize Directories"), local);
+    connect(action("N9", tr("Carriage Return"), local), &QAction::triggered, this, &T_Main::N9Click);
     local->addSeparator();
     QAction* refresh = action("Refresh1", tr("Refresh"), local);
     QAction* fontLeft = action("Font1", tr("Font"), local);

@@ -187,3 +187,30 @@ TEST_F(LogTest, NoTrimWithoutASizeLimit)
     EXPECT_FALSE(log.TrimLogFile());
     EXPECT_GT(readAll(path("big.log")).size(), 1048);
 }
+
+TEST_F(LogTest, AnOutcomeCompletesTheLastLineInThePaneAndInTheFile)
+{
+    fileLog(path("out.log"));
+    log.Display("first");
+    log.Display(QString::fromUtf8("Converting file: /tmp/\xc3\xa4.txt ..."));
+    log.AppendToLastLine(" Ok!");
+    EXPECT_EQ(pane.Lines(), QStringList({"first", QString::fromUtf8("Converting file: /tmp/\xc3\xa4.txt ... Ok!")}));
+    EXPECT_EQ(readAll(path("out.log")), QByteArray("first\r\nConverting file: /tmp/\xc3\xa4.txt ... Ok!\r\n"));
+
+    // Another writer added to the file meanwhile: the completed line goes
+    // to its end, nobody else's line is changed.
+    log.Display("second ...");
+    QFile other(path("out.log"));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly | QIODevice::Append));
+    other.write("someone else\r\n");
+    other.close();
+    log.AppendToLastLine(" done!");
+    EXPECT_EQ(pane.Lines().last(), QStringLiteral("second ... done!"));
+    EXPECT_TRUE(readAll(path("out.log")).endsWith("second ...\r\nsomeone else\r\nsecond ... done!\r\n"));
+
+    // An empty pane has no line to complete.
+    TStringListLogPane empty;
+    TSessionLog quiet(&empty);
+    quiet.AppendToLastLine(" Ok!");
+    EXPECT_EQ(empty.LineCount(), 0);
+}

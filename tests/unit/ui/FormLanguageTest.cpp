@@ -10,6 +10,7 @@
 #include "ui/FormTexts.h"
 #include "ui/TInputForm.h"
 #include "ui/T_About.h"
+#include "ui/T_Carrage.h"
 #include "ui/T_Options.h"
 #include "ui/TFFtpBase.h"
 
@@ -174,6 +175,8 @@ TEST_F(MainWindowLanguageTest, ShippedLanguagesTranslateEveryTextOfEveryWindow)
     QList<QWidget*> windows = {window.get(), &input, &about, &siteDialog};
     T_Options options;
     windows << &options;
+    T_Carrage lineEnds;
+    windows << &lineEnds;
     for (const char* lang : {"Deutsch.lan", "Francais.lan"}) {
         for (QWidget* w : windows) {
             markData(w);
