@@ -328,6 +328,11 @@ TLineEndingResult ConvertLineEndings(const QString& path, int mode, TSessionLog*
             break;
     }
     if (out.IsOpen()) {
+        // Bytes written to the file meanwhile would be lost by the rename.
+        char more = 0;
+        if (::read(in.fd, &more, 1) > 0)
+            return outcome(TLineEndingResult::ReadFailed, texts.ReadFileError,
+                           QStringLiteral("the file grew while it was read"));
         const QString reason = out.Commit();
         if (!reason.isEmpty())
             return outcome(TLineEndingResult::WriteFailed, texts.WriteFileError, reason);
