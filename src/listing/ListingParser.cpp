@@ -1,8 +1,8 @@
 #include "listing/ListingParser.h"
 
 #include "listing/ListingLineReaders.h"
+#include "listing/ListingLinks.h"
 
-#include <QHash>
 
 namespace {
 
@@ -67,90 +67,6 @@ void splitLink(listing_detail::LineFields& f)
     f.name = f.name.left(arrow).trimmed();
 }
 
-bool isLink(const DirEntry& e)
-{
-    return !e.linkTargetView().isEmpty();
-}
-
-// Classifies every link by its target among all names of the listing, in
-// linear time: each link is resolved once, chains of links are followed and
-// remembered, a cycle or an unknown target leaves the link a directory.
-// steps grows by one for every table insertion, table look-up and link
-// followed (see ParsedListing::linkSteps).
-void classifyLinks(std::vector<DirEntry>& entries, std::size_t& steps)
-{
-    // Index only the names that some link points at: the table stays as small
-    // as the number of links, however long the listing.
-    // The table's keys are views into the entries, which stay in place
-    // until it is gone: sizes of links are cleared only at the end.
-    const auto normalized = [](QStringView target) {
-        while (target.startsWith(QLatin1String("./")))
-            target = target.mid(2);
-        return target;
-    };
-    QHash<QStringView, qsizetype> byTarget;
-    for (const DirEntry& e : entries)
-        if (isLink(e)) {
-            byTarget.insert(normalized(e.linkTargetView()), -1);
-            ++steps;
-        }
-    if (byTarget.isEmpty())
-        return;
-    for (qsizetype i = 0; i < qsizetype(entries.size()); ++i) {
-        ++steps;
-        auto it = byTarget.find(entries[size_t(i)].nameView());
-        if (it != byTarget.end() && it.value() < 0)
-            it.value() = i;  // the first entry of that name
-    }
-
-    enum State : unsigned char { Unresolved, Resolving, Resolved };
-    std::vector<State> state(entries.size(), Unresolved);
-    auto targetIndex = [&](QStringView target) -> qsizetype {
-        ++steps;
-        return byTarget.value(normalized(target), -1);
-    };
-
-    std::vector<qsizetype> chain;
-    std::vector<qsizetype> counted;  // links that count as directories
-    for (qsizetype i = 0; i < qsizetype(entries.size()); ++i) {
-        if (!isLink(entries[size_t(i)]) || state[size_t(i)] == Resolved)
-            continue;
-        chain.clear();
-        bool directory = true;
-        qsizetype at = i;
-        for (;;) {
-            const DirEntry& e = entries[size_t(at)];
-            if (!isLink(e) || state[size_t(at)] == Resolved) {
-                directory = e.directory;
-                break;
-            }
-            if (state[size_t(at)] == Resolving) {
-                directory = true;  // a cycle of links
-                break;
-            }
-            state[size_t(at)] = Resolving;
-            chain.push_back(at);
-            const qsizetype next = targetIndex(e.linkTargetView());
-            if (next < 0) {
-                directory = true;  // not in this listing
-                break;
-            }
-            at = next;
-        }
-        for (qsizetype c : chain) {
-            DirEntry& link = entries[size_t(c)];
-            link.directory = directory;
-            if (directory)
-                counted.push_back(c);
-            state[size_t(c)] = Resolved;
-        }
-    }
-    byTarget.clear();
-    for (qsizetype c : counted)
-        if (!entries[size_t(c)].sizeView().isEmpty())
-            entries[size_t(c)].setSize({});
-}
-
 } // namespace
 
 ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat& format)
@@ -160,6 +76,7 @@ ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat&
     const bool vms = format.type == ListingFormat::Vms;
     QString joined;
     listing_detail::LineFields f;
+    listing_detail::LinkNotes links;
 
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QStringView line = withoutLineEnd(lines[i]);
@@ -185,9 +102,10 @@ ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat&
             splitLink(f);
         if (f.name == QLatin1String(".") || f.name == QLatin1String(".."))
             continue;
+        links.note(out.entries.size(), f.name, f.linkTarget);
         out.entries.emplace_back(f.directory, f.name, f.size, f.date, f.time, f.attributes, f.linkTarget);
     }
-    classifyLinks(out.entries, out.linkSteps);
+    listing_detail::classifyLinks(out.entries, links, out.linkSteps);
     return out;
 }
 

@@ -71,6 +71,27 @@ TEST(ListingFaults, LinkListedBeforeItsFileTargetIsAFile)
     EXPECT_TRUE(entries[2].size().isEmpty());
 }
 
+TEST(ListingFaults, LinkListedAfterItsTargetTakesTheTargetsKind)
+{
+    // Names before the first link and after it reach the link table by
+    // different ways; a target named twice counts by its first entry.
+    const auto entries = parse(7, {"-rw-r--r-- 1 o g 6 Jan 1 10:00 early.txt",
+                                   "drwxr-xr-x 1 o g 6 Jan 1 10:00 twice",
+                                   "lrwxrwxrwx 1 o g 9 Jan 1 10:00 a -> early.txt",
+                                   "lrwxrwxrwx 1 o g 9 Jan 1 10:00 b -> ./early.txt",
+                                   "lrwxrwxrwx 1 o g 9 Jan 1 10:00 c -> twice",
+                                   "lrwxrwxrwx 1 o g 9 Jan 1 10:00 d -> late.txt",
+                                   "-rw-r--r-- 1 o g 6 Jan 1 10:00 twice",
+                                   "-rw-r--r-- 1 o g 6 Jan 1 10:00 late.txt"});
+    ASSERT_EQ(entries.size(), 8u);
+    EXPECT_FALSE(entries[2].directory) << "a: its file is listed before it";
+    EXPECT_FALSE(entries[3].directory) << "b: the same file through ./";
+    EXPECT_TRUE(entries[4].directory) << "c: the first entry named twice is a directory";
+    EXPECT_TRUE(entries[4].size().isEmpty());
+    EXPECT_FALSE(entries[5].directory) << "d: its file is listed after it";
+    EXPECT_EQ(entries[5].size(), "9");
+}
+
 TEST(ListingFaults, TenDigitSizeInFixedColumnsIsReadWhole)
 {
     for (int type : {6, 8}) {
