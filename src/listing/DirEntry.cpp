@@ -1,6 +1,8 @@
 #include "listing/DirEntry.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 constexpr QChar kEscape = QChar(0x0010);  // DLE: "data link escape"
@@ -58,52 +60,144 @@ QString unescapeDirEntryField(QStringView field)
     return out;
 }
 
-DirEntry::DirEntry(bool isDirectory, QStringView name, QStringView size, QStringView date,
-                   QStringView time, QStringView attributes, QStringView linkTarget)
-    : directory(isDirectory)
-{
-    const QStringView fields[FieldCount] = {name, size, date, time, attributes, linkTarget};
-    assign(fields);
-}
-
-// Packs the fields into one new string. The old string is released only
-// afterwards, so the fields may be views into it.
-void DirEntry::assign(const QStringView (&fields)[FieldCount])
+namespace {
+std::uint32_t totalSize(const QStringView (&fields)[6])
 {
     qsizetype total = 0;
     for (QStringView f : fields)
         total += f.size();
-    QString text;
-    if (total > 0) {
-        text = QString(total, Qt::Uninitialized);
-        QChar* out = text.data();
-        qsizetype at = 0;
-        for (int i = 0; i < FieldCount; ++i) {
-            if (!fields[i].isEmpty())
-                std::memcpy(out + at, fields[i].data(), size_t(fields[i].size()) * sizeof(QChar));
-            at += fields[i].size();
-            if (i < FieldCount - 1)
-                m_end[i] = std::uint32_t(at);
-        }
-    } else {
-        for (std::uint32_t& end : m_end)
-            end = 0;
-    }
-    m_text = std::move(text);
+    return std::uint32_t(total);
+}
+} // namespace
+
+DirEntry::Block* DirEntry::Block::create(std::uint32_t capacity)
+{
+    void* memory = ::operator new(sizeof(Block) + size_t(capacity) * sizeof(QChar));
+    Block* b = new (memory) Block;
+    b->refs.store(1, std::memory_order_relaxed);
+    b->capacity = capacity;
+    return b;
 }
 
+DirEntry::DirEntry(bool isDirectory, QStringView name, QStringView size, QStringView date,
+                   QStringView time, QStringView attributes, QStringView linkTarget)
+    : directory(isDirectory)
+{
+    const Fields fields = {name, size, date, time, attributes, linkTarget};
+    const std::uint32_t total = totalSize(fields);
+    if (total > 0) {
+        m_block = Block::create(total);
+        fill(m_block, 0, fields);
+    }
+}
+
+DirEntry::DirEntry(const DirEntry& other) noexcept
+    : directory(other.directory), m_begin(other.m_begin), m_block(other.m_block)
+{
+    std::memcpy(m_end, other.m_end, sizeof m_end);
+    retain(m_block);
+}
+
+DirEntry::DirEntry(DirEntry&& other) noexcept
+    : directory(other.directory), m_begin(other.m_begin), m_block(other.m_block)
+{
+    std::memcpy(m_end, other.m_end, sizeof m_end);
+    other.m_block = nullptr;
+    other.m_begin = 0;
+    std::memset(other.m_end, 0, sizeof other.m_end);
+}
+
+DirEntry& DirEntry::operator=(const DirEntry& other) noexcept
+{
+    retain(other.m_block);  // before the release: other may be this
+    release(m_block);
+    directory = other.directory;
+    m_begin = other.m_begin;
+    std::memcpy(m_end, other.m_end, sizeof m_end);
+    m_block = other.m_block;
+    return *this;
+}
+
+DirEntry& DirEntry::operator=(DirEntry&& other) noexcept
+{
+    if (this != &other) {
+        release(m_block);
+        directory = other.directory;
+        m_begin = other.m_begin;
+        std::memcpy(m_end, other.m_end, sizeof m_end);
+        m_block = other.m_block;
+        other.m_block = nullptr;
+        other.m_begin = 0;
+        std::memset(other.m_end, 0, sizeof other.m_end);
+    }
+    return *this;
+}
+
+bool DirEntry::operator==(const DirEntry& other) const
+{
+    return directory == other.directory && std::memcmp(m_end, other.m_end, sizeof m_end) == 0
+        && text() == other.text();
+}
+
+void DirEntry::fill(Block* block, std::uint32_t begin, const Fields& fields)
+{
+    QChar* out = block->chars() + begin;
+    std::uint32_t at = 0;
+    for (int i = 0; i < FieldCount; ++i) {
+        if (!fields[i].isEmpty())
+            std::memcpy(out + at, fields[i].data(), size_t(fields[i].size()) * sizeof(QChar));
+        at += std::uint32_t(fields[i].size());
+        m_end[i] = at;
+    }
+    m_begin = begin;
+}
+
+// The new block is filled before the old one is let go, so the value (or
+// any other field) may be a view into it.
 void DirEntry::setField(Field f, QStringView value)
 {
-    QStringView fields[FieldCount];
+    Fields fields;
     for (int i = 0; i < FieldCount; ++i)
         fields[i] = i == f ? value : field(i);
-    assign(fields);
+    const std::uint32_t total = totalSize(fields);
+    Block* old = m_block;
+    m_block = nullptr;
+    if (total > 0) {
+        Block* block = Block::create(total);
+        fill(block, 0, fields);
+        m_block = block;
+    } else {
+        m_begin = 0;
+        std::memset(m_end, 0, sizeof m_end);
+    }
+    release(old);
+}
+
+DirEntry DirEntryPool::make(bool directory, QStringView name, QStringView size, QStringView date,
+                            QStringView time, QStringView attributes, QStringView linkTarget)
+{
+    const DirEntry::Fields fields = {name, size, date, time, attributes, linkTarget};
+    const std::uint32_t total = totalSize(fields);
+    DirEntry e;
+    e.directory = directory;
+    if (total == 0)
+        return e;
+    if (!m_block || m_block->capacity - m_used < total) {
+        DirEntry::release(m_block);
+        m_block = DirEntry::Block::create(std::max(total, kBlockChars));
+        m_used = 0;
+    }
+    e.fill(m_block, m_used, fields);
+    e.m_block = m_block;
+    DirEntry::retain(m_block);
+    m_used += total;
+    return e;
 }
 
 QString DirEntry::toText() const
 {
     QString out;
-    out.reserve(m_text.size() + 8);
+    out.reserve(text().size() + 8);
     out += directory ? QLatin1Char('0') : QLatin1Char('1');
     for (int i = 0; i < FieldCount; ++i) {
         out += kDirEntrySeparator;
@@ -138,8 +232,5 @@ DirEntry DirEntry::fromText(QStringView text)
             break;
         start = end + 1;
     }
-    DirEntry e;
-    e.directory = directory;
-    e.assign(views);
-    return e;
+    return DirEntry(directory, views[0], views[1], views[2], views[3], views[4], views[5]);
 }

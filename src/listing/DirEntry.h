@@ -4,12 +4,15 @@
 // separated by U+00A6. DirEntry is the typed form of that text.
 //
 // A listing can hold a million entries, so an entry is kept small: the six
-// text fields live back to back in one string (one allocation per entry,
-// none for an entry without text) and are told apart by their end offsets.
-// The fields are read as views (cheap, for sorting, filtering and display)
-// or as QStrings (a copy).
+// text fields live back to back in one block of characters and are told
+// apart by their end offsets. Entries made by a DirEntryPool share large
+// blocks (one allocation for hundreds of entries); any other entry has a
+// block of its own. Blocks are shared between copies and never written once
+// filled. The fields are read as views (cheap, for sorting, filtering and
+// display) or as QStrings (a copy).
 #include <QString>
 #include <QStringView>
+#include <atomic>
 #include <cstdint>
 
 // The field separator of an entry's text form (the broken bar).
@@ -22,6 +25,11 @@ public:
     DirEntry() = default;
     DirEntry(bool directory, QStringView name, QStringView size = {}, QStringView date = {},
              QStringView time = {}, QStringView attributes = {}, QStringView linkTarget = {});
+    DirEntry(const DirEntry& other) noexcept;
+    DirEntry(DirEntry&& other) noexcept;
+    DirEntry& operator=(const DirEntry& other) noexcept;
+    DirEntry& operator=(DirEntry&& other) noexcept;
+    ~DirEntry() { release(m_block); }
 
     QStringView nameView() const { return field(Name); }
     QStringView sizeView() const { return field(Size); }
@@ -37,8 +45,8 @@ public:
     QString attributes() const { return attributesView().toString(); }
     QString linkTarget() const { return linkTargetView().toString(); }
 
-    // Each setter rebuilds the one string; the value may be a view into this
-    // entry itself.
+    // Each setter gives the entry a block of its own; the value may be a
+    // view into this entry itself.
     void setName(QStringView value) { setField(Name, value); }
     void setSize(QStringView value) { setField(Size, value); }
     void setDate(QStringView value) { setField(Date, value); }
@@ -56,26 +64,68 @@ public:
     // stay empty; a Kind other than "0" is a file.
     static DirEntry fromText(QStringView text);
 
-    // The fields are packed the same way for equal values, so comparing the
-    // members compares the fields.
-    bool operator==(const DirEntry&) const = default;
+    // Same kind and the same six fields.
+    bool operator==(const DirEntry& other) const;
 
 private:
+    friend class DirEntryPool;
     enum Field { Name, Size, Date, Time, Attributes, LinkTarget, FieldCount };
+    using Fields = QStringView[FieldCount];
 
+    // A reference-counted block of characters; the characters follow it.
+    struct Block {
+        std::atomic<int> refs;
+        std::uint32_t capacity;
+        QChar* chars() { return reinterpret_cast<QChar*>(this + 1); }
+        static Block* create(std::uint32_t capacity);
+    };
+    static void retain(Block* b) noexcept
+    {
+        if (b)
+            b->refs.fetch_add(1, std::memory_order_relaxed);
+    }
+    static void release(Block* b) noexcept
+    {
+        if (b && b->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+            ::operator delete(b);
+    }
+
+    QStringView text() const
+    {
+        return m_block ? QStringView(m_block->chars() + m_begin, m_end[FieldCount - 1]) : QStringView();
+    }
     QStringView field(int f) const
     {
-        const qsizetype begin = f == 0 ? 0 : m_end[f - 1];
-        const qsizetype end = f == FieldCount - 1 ? m_text.size() : m_end[f];
-        return QStringView(m_text.constData() + begin, end - begin);
+        const std::uint32_t begin = f == 0 ? 0 : m_end[f - 1];
+        return text().sliced(begin, m_end[f] - begin);
     }
+    // Copies the fields to block at offset begin (room checked by the caller).
+    void fill(Block* block, std::uint32_t begin, const Fields& fields);
     void setField(Field f, QStringView value);
-    void assign(const QStringView (&fields)[FieldCount]);
 
-    // End of each field but the last in m_text (the last ends with it). 32
-    // bits: a field may be longer than 65,535 characters.
-    std::uint32_t m_end[FieldCount - 1] = {};
-    QString m_text;
+    // Where the fields start in m_block and where each ends, counted from
+    // m_begin. 32 bits: a field may be longer than 65,535 characters.
+    std::uint32_t m_begin = 0;
+    std::uint32_t m_end[FieldCount] = {};
+    Block* m_block = nullptr;
+};
+
+// Makes entries whose texts share large blocks, for a whole listing at a
+// time: far fewer allocations, and no allocator overhead per entry.
+class DirEntryPool {
+public:
+    DirEntryPool() = default;
+    DirEntryPool(const DirEntryPool&) = delete;
+    DirEntryPool& operator=(const DirEntryPool&) = delete;
+    ~DirEntryPool() { DirEntry::release(m_block); }
+
+    DirEntry make(bool directory, QStringView name, QStringView size, QStringView date,
+                  QStringView time, QStringView attributes, QStringView linkTarget);
+
+private:
+    static constexpr std::uint32_t kBlockChars = 16 * 1024;
+    DirEntry::Block* m_block = nullptr;
+    std::uint32_t m_used = 0;
 };
 
 // Escaping used inside one field of the text form: U+0010 followed by 'a'

@@ -77,6 +77,7 @@ ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat&
     QString joined;
     listing_detail::LineFields f;
     listing_detail::LinkNotes links;
+    DirEntryPool pool;
 
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QStringView line = withoutLineEnd(lines[i]);
@@ -103,7 +104,7 @@ ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat&
         if (f.name == QLatin1String(".") || f.name == QLatin1String(".."))
             continue;
         links.note(out.entries.size(), f.name, f.linkTarget);
-        out.entries.emplace_back(f.directory, f.name, f.size, f.date, f.time, f.attributes, f.linkTarget);
+        out.entries.push_back(pool.make(f.directory, f.name, f.size, f.date, f.time, f.attributes, f.linkTarget));
     }
     listing_detail::classifyLinks(out.entries, links, out.linkSteps);
     return out;

@@ -72,6 +72,54 @@ TEST(DirEntry, SettersChangeOneFieldOfOneEntry)
     EXPECT_NE(copy, e);
 }
 
+TEST(DirEntry, PooledEntriesStayApartAndOutliveTheirPool)
+{
+    DirEntry kept;
+    {
+        std::vector<DirEntry> pooled;
+        std::vector<DirEntry> alone;
+        {
+            DirEntryPool pool;
+            // Enough text for several shared blocks, with entries of no text
+            // and one larger than a block among them.
+            for (int i = 0; i < 3000; ++i) {
+                const QString name = i == 1234 ? QString(40'000, QLatin1Char('x'))
+                                               : QStringLiteral("file %1.dat").arg(i);
+                const QString size = i % 7 == 0 ? QString() : QString::number(i * 977);
+                const QString attributes = i % 5 == 0 ? QString() : QStringLiteral("-rw-r--r--");
+                if (i % 100 == 0) {
+                    pooled.push_back(pool.make(true, {}, {}, {}, {}, {}, {}));
+                    alone.push_back(DirEntry(true, {}));
+                    continue;
+                }
+                pooled.push_back(pool.make(false, name, size, u"Jan 1", u"10:00", attributes, {}));
+                alone.push_back(DirEntry(false, name, size, u"Jan 1", u"10:00", attributes));
+            }
+        }
+        ASSERT_EQ(pooled.size(), alone.size());
+        for (size_t i = 0; i < pooled.size(); ++i)
+            ASSERT_EQ(pooled[i], alone[i]) << "entry " << i;
+
+        // Changing a copy leaves the entry and its neighbours in the block alone.
+        DirEntry changed = pooled[1500];
+        changed.setName(u"renamed");
+        changed.setSize(changed.nameView());
+        EXPECT_EQ(changed.sizeView(), u"renamed");
+        EXPECT_EQ(pooled[1500], alone[1500]);
+        EXPECT_EQ(pooled[1499], alone[1499]);
+        EXPECT_EQ(pooled[1501], alone[1501]);
+
+        kept = pooled[2999];
+        pooled[2998] = pooled[2998];  // assigned to itself: still holds its block
+        EXPECT_EQ(pooled[2998], alone[2998]);
+        pooled[2997] = std::move(pooled[2996]);
+        EXPECT_EQ(pooled[2997], alone[2996]);
+    }
+    // The pool and every other entry of the block are gone.
+    expectFields(kept, {"file 2999.dat", QString::number(2999 * 977), "Jan 1", "10:00", "-rw-r--r--", ""},
+                 "kept");
+}
+
 TEST(DirEntry, FieldsLongerThanSixteenBitsSurvive)
 {
     const QString longName(70'000, QLatin1Char('n'));
