@@ -16,12 +16,49 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 
 namespace {
+
+// The session's log with the time of every line: with BENCH_SHOW_TIMES set
+// the run prints where its time went, by the command that was waited for.
+class TimedPane final : public ILogPane {
+public:
+    QElapsedTimer clock;
+    QList<QPair<qint64, QString>> lines;
+    TimedPane() { clock.start(); }
+    int LineCount() const override { return int(lines.size()); }
+    void RemoveFirstLine() override { lines.removeFirst(); }
+    void AppendLine(const QString& line) override { lines.append({clock.nsecsElapsed(), line}); }
+    void AppendToLastLine(const QString& text) override
+    {
+        if (!lines.isEmpty())
+            lines.last().second += text;
+    }
+    void PrintTimes() const
+    {
+        QMap<QString, QPair<double, int>> spent;  // verb -> (ms until the next command, count)
+        qint64 since = -1;
+        QString verb;
+        for (const auto& [at, line] : lines) {
+            if (!line.startsWith(QLatin1String("> ")))
+                continue;
+            if (since >= 0) {
+                spent[verb].first += double(at - since) / 1e6;
+                spent[verb].second += 1;
+            }
+            since = at;
+            verb = line.mid(2).section(QLatin1Char(' '), 0, 0);
+        }
+        for (auto it = spent.cbegin(); it != spent.cend(); ++it)
+            std::fprintf(stderr, "  %-6s %5d x %7.3f ms = %8.1f ms\n", qPrintable(it.key()), it->second,
+                         it->first / it->second, it->first);
+    }
+};
 
 class YesUi : public IUserInterface {
 public:
@@ -69,7 +106,7 @@ struct Run {
 Run runVarnoth(const testftp::FtpServer& server)
 {
     TSiteList sites;
-    TStringListLogPane pane;
+    TimedPane pane;
     TSessionLog log(&pane);
     TSession session(&sites, &log);
     session.SetListingFile(QDir::temp().filePath(QStringLiteral("bench-delete-listing.txt")));
@@ -93,14 +130,16 @@ Run runVarnoth(const testftp::FtpServer& server)
     for (int r = 0; r < session.RemoteModel()->rowCount(); ++r)
         if (session.RemoteModel()->Entry(r).name() == QLatin1String("tree"))
             row = r;
-    const int before = int(pane.Lines().size());
+    const int before = int(pane.lines.size());
     session.DeleteItems({row});
     if (row < 0 || !waitFor(idle))
         return {};
     Run run;
     run.ms = double(t.nsecsElapsed()) / 1e6;
-    for (const QString& l : pane.Lines().mid(before))
-        run.commands += l.startsWith(QLatin1String("> ")) ? 1 : 0;
+    for (const auto& line : pane.lines.mid(before))
+        run.commands += line.second.startsWith(QLatin1String("> ")) ? 1 : 0;
+    if (qEnvironmentVariableIsSet("BENCH_SHOW_TIMES"))
+        pane.PrintTimes();
     return run;
 }
 
@@ -111,15 +150,18 @@ Run runLftp(const testftp::FtpServer& server)
     t.start();
     p.start(QStringLiteral("lftp"),
             {QStringLiteral("-d"), QStringLiteral("-e"),
-             QStringLiteral("set ftp:passive-mode on; rm -r %1tree; quit").arg(server.remotePrefix()),
+             QStringLiteral("%2set ftp:passive-mode on; rm -r %1tree; quit").arg(server.remotePrefix(), qEnvironmentVariableIsSet("BENCH_SHOW_PEER") ? QStringLiteral("debug -t 9; ") : QString()),
              QStringLiteral("-u"), QStringLiteral("anonymous,guest@example.org"),
              QStringLiteral("ftp://127.0.0.1:%1").arg(server.port())});
     if (!p.waitForFinished(120000) || p.exitCode() != 0)
         return {};
     Run run;
     run.ms = double(t.nsecsElapsed()) / 1e6;
-    for (const QByteArray& l : p.readAllStandardError().split('\n'))
-        run.commands += l.startsWith("---> ") ? 1 : 0;
+    const QByteArray dialogue = p.readAllStandardError();
+    if (qEnvironmentVariableIsSet("BENCH_SHOW_PEER"))
+        std::fprintf(stderr, "%s\n", dialogue.constData());
+    for (const QByteArray& l : dialogue.split('\n'))
+        run.commands += l.contains("---> ") ? 1 : 0;
     return run;
 }
 
