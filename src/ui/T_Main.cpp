@@ -51,8 +51,8 @@ const QStringList& notYetAvailable()
 {
     static const QStringList names = {
         "cbCmd", "SpeedButton1", "SpeedButton2", "sbMkd1", "sbRen1",
-        "sbDel1", "sbView", "sbRun", "sbMkd2", "sbRen2", "sbDel2", "UploadSelectedFiles1",
-        "Viewfile2", "MakeDirectory1", "Rename1", "Delete1", "SynchronizeDirectories2", "Makedirectory2", "Rename2", "CompareDirectories1",
+        "sbDel1", "sbView", "sbRun", "UploadSelectedFiles1",
+        "Viewfile2", "MakeDirectory1", "Rename1", "Delete1", "SynchronizeDirectories2", "CompareDirectories1",
         "SynchronizeDirectories1", "FileAttributes1", "DownloadSelectedFiles1"};
     return names;
 }
