@@ -10,6 +10,18 @@
 
 namespace testftp {
 
+void FtpServer::applyLogin(TFTPServerObj& site) const
+{
+    if (m_user == QLatin1String("anonymous")) {
+        site.Anonymous = 1;
+        site.EMail = QStringLiteral("guest@example.org");
+    } else {
+        site.User = m_user;
+        site.Password = m_password;
+        site.SavePassword = 1;
+    }
+}
+
 FtpServer::FtpServer() = default;
 FtpServer::~FtpServer() { stop(); }
 

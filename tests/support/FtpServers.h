@@ -6,6 +6,8 @@
 //              anonymous sessions run as a system account of the fixture's
 //              own, created when missing, whatever the system's "ftp" is)
 //   ftp-proxy  standalone, accepting the login USER user@host:port
+#include "sites/SiteRecord.h"
+
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
@@ -43,6 +45,9 @@ public:
     QString dataDir() const { return m_dataDir; }
     // Remote path of that directory relative to the login directory: "" or "pub/".
     QString remotePrefix() const { return m_prefix; }
+    // A site's login for this server: anonymous (with an e-mail address as
+    // password) or its user with the password saved.
+    void applyLogin(TFTPServerObj& site) const;
 
 private:
     bool launch(const QString& program, const QStringList& args, QString* error);

@@ -38,13 +38,7 @@ protected:
         }
         root = server.dataDir();
         TFTPServerObj s = SessionHarness::site(server.port(), QStringLiteral("/") + server.remotePrefix());
-        if (server.user() == QLatin1String("anonymous")) {
-            s.Anonymous = 1;
-            s.EMail = QStringLiteral("guest@example.org");
-        } else {
-            s.User = server.user();
-            s.Password = server.password();
-        }
+        server.applyLogin(s);
         s.Pasv = GetParam() == Kind::Pyftpdlib ? 1 : 0;
         h.session.ConnectTo(s);
         return h.idle(15000);

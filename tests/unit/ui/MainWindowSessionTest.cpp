@@ -43,14 +43,7 @@ protected:
         s.Name = QStringLiteral("Test server");
         s.Server = QStringLiteral("127.0.0.1");
         s.Port = QString::number(server.port());
-        if (server.user() == QLatin1String("anonymous")) {
-            s.Anonymous = 1;
-            s.EMail = QStringLiteral("guest@example.org");
-        } else {
-            s.User = server.user();
-            s.Password = server.password();
-            s.SavePassword = 1;
-        }
+        server.applyLogin(s);
         s.Pasv = GetParam() == Kind::PyftpdlibPassive ? 1 : 0;
         s.InitialDir = server.remotePrefix().isEmpty() ? QString() : QStringLiteral("/") + server.remotePrefix();
         QFile f(dir.filePath(QStringLiteral("ftplist.TXT")));
