@@ -107,7 +107,8 @@ public:
     void Refresh();
     // The remote list's selected rows changed: the summary line follows.
     void RemoteSelectionChanged(const QList<int>& selectedRows);
-    // The remote filter mask (files only; directories always show).
+    // The remote filter mask (files only; directories always show). The
+    // list shown is filtered again at once, without a command.
     void SetRemoteMask(const QString& mask);
 
     // --- file operations of the right pane (SessionFileOps.cpp) --------------

@@ -200,6 +200,10 @@ void TSession::RebuildRemotePath()
 void TSession::SetRemoteMask(const QString& mask)
 {
     remoteMask_ = mask;
+    // Shown again from the listing already read: no command is sent. (A
+    // listing under way is shown with the new mask when it arrives.)
+    if (phase_ == Phase::Online && !inFlight_ && !busy_)
+        FillRemoteView();
 }
 
 void TSession::RemoteSelectionChanged(const QList<int>& selectedRows)

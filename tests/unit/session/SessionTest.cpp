@@ -344,3 +344,22 @@ TEST(Session, KeepAliveCommandsDoNotRefreshTheListing)
     EXPECT_EQ(srv.commands().mid(before), QStringList({"NOOP", "PWD"}));
     EXPECT_EQ(h.session.SessionFlags(), 0);
 }
+
+TEST(Session, TheRemoteFilterShowsTheListingAgainWithoutACommand)
+{
+    FakeFtpServer srv;
+    srv.setTransfer("LIST", {kListing});
+    SessionHarness h;
+    h.session.ConnectTo(SessionHarness::site(srv.port()));
+    ASSERT_TRUE(h.idle());
+    const int before = int(srv.commands().size());
+    h.session.SetRemoteMask("*.txt");
+    // Directories always show; of the files only the matching one.
+    EXPECT_GE(h.rowOf("sub"), 0);
+    EXPECT_GE(h.rowOf("small.txt"), 0);
+    EXPECT_LT(h.rowOf("big.bin"), 0);
+    h.session.SetRemoteMask("*.*");
+    EXPECT_GE(h.rowOf("big.bin"), 0);
+    testenv::deliverPostedEvents();
+    EXPECT_EQ(srv.commands().size(), before);
+}
