@@ -2,6 +2,7 @@
 
 #include "listing/ListSort.h"
 #include "listing/ListingDisplay.h"
+#include "listing/LocalListModel.h"
 #include "listing/RemoteListModel.h"
 
 #include <QDate>
@@ -53,6 +54,7 @@ TListSortProxy::TListSortProxy(QObject* parent) : QSortFilterProxyModel(parent)
 void TListSortProxy::setSourceModel(QAbstractItemModel* source)
 {
     remote_ = qobject_cast<const TRemoteListModel*>(source);
+    local_ = qobject_cast<const TLocalListModel*>(source);
     QSortFilterProxyModel::setSourceModel(source);
     invalidate();
 }
@@ -78,6 +80,8 @@ bool TListSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right)
 {
     if (remote_)
         return CompareItems(remote_->SortItem(left.row()), remote_->SortItem(right.row()), key_) < 0;
+    if (local_)
+        return CompareItems(local_->SortItem(left.row()), local_->SortItem(right.row()), key_) < 0;
     TextRow a, b;
     readTextRow(*sourceModel(), left.row(), dateType_, a);
     readTextRow(*sourceModel(), right.row(), dateType_, b);

@@ -5,6 +5,7 @@
 // sorting off and sends header clicks to ColumnClick.
 #include <QSortFilterProxyModel>
 
+class TLocalListModel;
 class TRemoteListModel;
 
 class TListSortProxy : public QSortFilterProxyModel {
@@ -31,7 +32,9 @@ protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
 
 private:
-    const TRemoteListModel* remote_ = nullptr;  // the fast path: typed rows, no texts read
+    // The fast paths: typed rows, no texts read.
+    const TRemoteListModel* remote_ = nullptr;
+    const TLocalListModel* local_ = nullptr;
     int key_ = 0;
     int dateType_ = 0;
 };

@@ -6,8 +6,8 @@
 #include "i18n/MsgLanguage.h"
 #include "listing/ListSort.h"
 #include "listing/ListSortProxy.h"
+#include "listing/LocalListModel.h"
 #include "listing/RemoteListModel.h"
-#include "session/MainStateLocalFiles.h"
 #include "session/Session.h"
 #include "session/SiteList.h"
 #include "ui/LogPane.h"
@@ -34,8 +34,6 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QSplitter>
-#include <QStandardItemModel>
-#include <QStandardItem>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QTimer>
@@ -50,9 +48,8 @@ namespace {
 const QStringList& notYetAvailable()
 {
     static const QStringList names = {
-        "cbCmd", "SpeedButton1", "SpeedButton2", "sbMkd1", "sbRen1",
-        "sbDel1", "sbView", "sbRun", "UploadSelectedFiles1",
-        "Viewfile2", "MakeDirectory1", "Rename1", "Delete1", "SynchronizeDirectories2", "CompareDirectories1",
+        "cbCmd", "SpeedButton1", "SpeedButton2",
+        "UploadSelectedFiles1", "SynchronizeDirectories2", "CompareDirectories1",
         "SynchronizeDirectories1", "FileAttributes1", "DownloadSelectedFiles1"};
     return names;
 }
@@ -74,6 +71,8 @@ T_Main::T_Main(QWidget* parent)
     BuildMenus();
     SetCommandIcons();
     ConnectSessionSignals();
+    BuildListMenus();
+    ConnectLocalPane();
     connect(findChild<QAction*>(QStringLiteral("Preferences1")), &QAction::triggered, this, &T_Main::Preferences1Click);
     FormCreate();
 }
@@ -236,9 +235,9 @@ bool T_Main::SetLocalDir(const QString& dir)
     if (dir.isEmpty() || !fi.isDir())
         return false;
     localDir_ = QDir::cleanPath(fi.absoluteFilePath());
-    // The process's current directory follows the tree (transfers and local
-    // file operations work relative to it).
-    QDir::setCurrent(localDir_);
+    // The directory is the window's state, handed to whoever needs it; the
+    // process's current directory stays where it was.
+    session_->SetLocalDir(localDir_);
     const QModelIndex idx = dirModel_->index(localDir_);
     if (idx.isValid()) {
         dlbx->setCurrentIndex(idx);
@@ -254,22 +253,10 @@ bool T_Main::SetLocalDir(const QString& dir)
 
 void T_Main::dlbxChange()
 {
-    locModel_->removeRows(0, locModel_->rowCount());
-    const QList<LocalFileRow> rows = ListLocalDirectory(localDir_, LocalFilterMask, FTPOptions.DateType);
-    const QIcon dirIcon = style()->standardIcon(QStyle::SP_DirIcon);
-    const QIcon fileIcon = style()->standardIcon(QStyle::SP_FileIcon);
-    for (const LocalFileRow& r : rows) {
-        auto* name = new QStandardItem(r.IsDir ? dirIcon : fileIcon, r.Name);
-        name->setData(r.IsDir, Qt::UserRole);
-        name->setData(r.IsDir ? 1 : 2, listrole::ImageKind);
-        auto* size = new QStandardItem(r.SizeText);
-        size->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        if (!r.IsDir)
-            size->setData(r.Size, listrole::SortValue);
-        locModel_->appendRow({name, size, new QStandardItem(r.Date), new QStandardItem(r.Time)});
-    }
+    if (!locModel_->Fill(localDir_, LocalFilterMask, FTPOptions.DateType))
+        Display(tr("Could not read the folder %1: %2").arg(localDir_, locModel_->LastError()));
     localSort_->SetSortKey(localSort_->SortKey());
-    pnlLocInfo->clear();
+    UpdateLocalCommands();
 }
 
 void T_Main::Display(const QString& line)
