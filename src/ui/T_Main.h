@@ -22,7 +22,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
-class QStandardItemModel;
+class TLocalListModel;
 class QTimer;
 class QToolButton;
 class QTreeView;
@@ -137,6 +137,25 @@ private:
     void SetCommandEnabled(const QString& name, bool enabled);
     TWindowSnapshot WindowSnapshot() const;
 
+    // The local pane's commands (T_MainLocal.cpp).
+    void ConnectLocalPane();
+    void UpdateLocalCommands();  // enabling and the summary after a change
+    void Viewfile2Click();
+    void sbRunClick();
+    void sbMkd1Click();
+    void sbRen1Click();
+    void sbDel1Click();
+    void LargeCase1Click(int mode);
+    // The list commands of both panes (T_MainListCommands.cpp): Select,
+    // Filter, Sorting, View and Change Case menus, Ctrl+A, the local popup.
+    void BuildListMenus();
+    void All1Click(int tag);
+    void Filter1Click();
+    void Filter4Click();
+    void SetViewStyle(QTreeView* list, int style);
+    void ShowLocalPopup(const QPoint& at);
+    QMenu* PopupMenu1 = nullptr;  // built on first show
+
     // The right pane's file operations (T_MainRemoteOps.cpp): Make
     // Directory, Rename, Delete and Change Case go to the session engine
     // (site folders while the site list shows); the right pane's popup.
@@ -173,7 +192,7 @@ private:
     QTimer* cTimer = nullptr;
     TMsgLanguage* msl = nullptr;
     QFileSystemModel* dirModel_ = nullptr;
-    QStandardItemModel* locModel_ = nullptr;
+    TLocalListModel* locModel_ = nullptr;
     TSiteList* siteList_ = nullptr;
     TRemotePaneColumns* siteColumns_ = nullptr; // the site list in six columns
     TSession* session_ = nullptr;

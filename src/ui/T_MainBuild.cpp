@@ -5,6 +5,7 @@
 #include "i18n/MainMessages.h"
 #include "i18n/MsgLanguage.h"
 #include "listing/ListSortProxy.h"
+#include "listing/LocalListModel.h"
 #include "session/Session.h"
 #include "session/SiteList.h"
 #include "ui/RemotePaneColumns.h"
@@ -22,7 +23,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -204,9 +204,8 @@ void T_Main::BuildWidgets()
     });
     dirBox->addWidget(dlbx, 1);
 
-    locModel_ = new QStandardItemModel(this);
+    locModel_ = new TLocalListModel(this);
     locModel_->setObjectName(QStringLiteral("lvLocModel"));
-    locModel_->setColumnCount(4);
     localSort_ = new TListSortProxy(this);
     localSort_->setObjectName(QStringLiteral("lvLocSort"));
     localSort_->setSourceModel(locModel_);
