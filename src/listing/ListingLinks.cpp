@@ -1,6 +1,7 @@
 #include "listing/ListingLinks.h"
 
 #include <QHashFunctions>
+#include <algorithm>
 
 namespace listing_detail {
 
@@ -88,8 +89,11 @@ private:
 void LinkNotes::note(std::size_t index, QStringView name, QStringView linkTarget)
 {
     if (!linkTarget.isEmpty()) {
-        if (m_links.empty())
+        if (m_links.empty()) {
             m_firstLink = index;
+            // Grown in one step: a long listing's hashes fill megabytes.
+            m_nameHash.reserve(m_lines > index ? m_lines - index : 1);
+        }
         m_links.push_back({index, hashOf(normalized(linkTarget))});
     }
     // Names before the first link are hashed only if a link comes.
@@ -108,12 +112,16 @@ void classifyLinks(std::vector<DirEntry>& entries, const LinkNotes& notes, std::
     // only at the end.
     TargetTable byTarget(entries, links.size());
     std::vector<std::size_t> targetSlot(links.size());
-    std::vector<std::int32_t> linkOf(entries.size(), -1);
     for (std::size_t k = 0; k < links.size(); ++k) {
         targetSlot[k] = byTarget.addTargetOf(links[k].entry, links[k].targetHash);
-        linkOf[links[k].entry] = std::int32_t(k);
         ++steps;
     }
+    // The number of the link of an entry that is a link.
+    const auto linkOf = [&links](std::size_t entry) {
+        return std::size_t(std::lower_bound(links.begin(), links.end(), entry,
+                                            [](const LinkNotes::Link& l, std::size_t e) { return l.entry < e; })
+                           - links.begin());
+    };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         ++steps;
         byTarget.addName(i, i < notes.m_firstLink ? hashOf(entries[i].nameView())
@@ -143,12 +151,17 @@ void classifyLinks(std::vector<DirEntry>& entries, const LinkNotes& notes, std::
                 directory = true;  // not in this listing
                 break;
             }
-            const std::int32_t nextLink = linkOf[size_t(next)];
-            if (nextLink < 0 || state[size_t(nextLink)] == Resolved) {
-                directory = entries[size_t(next)].directory;
+            const DirEntry& target = entries[size_t(next)];
+            if (target.linkTargetView().isEmpty()) {
+                directory = target.directory;
                 break;
             }
-            link = size_t(nextLink);
+            const std::size_t nextLink = linkOf(size_t(next));
+            if (state[nextLink] == Resolved) {
+                directory = target.directory;
+                break;
+            }
+            link = nextLink;
         }
         for (std::size_t c : chain) {
             DirEntry& e = entries[links[c].entry];

@@ -16,6 +16,11 @@ namespace listing_detail {
 // fast when a long listing's entries are far out of the cache.
 class LinkNotes {
 public:
+    // lines: how many entries there can be at most.
+    explicit LinkNotes(std::size_t lines)
+        : m_lines(lines)
+    {
+    }
     // Called for every entry kept, in order.
     void note(std::size_t index, QStringView name, QStringView linkTarget);
 
@@ -25,7 +30,8 @@ private:
         std::size_t entry;
         std::uint32_t targetHash;
     };
-    std::vector<Link> m_links;
+    std::vector<Link> m_links;  // in the order of their entries
+    std::size_t m_lines = 0;
     std::size_t m_firstLink = 0;
     std::vector<std::uint32_t> m_nameHash;  // of the entries from the first link on
 };

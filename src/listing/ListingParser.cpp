@@ -76,7 +76,7 @@ ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat&
     const bool vms = format.type == ListingFormat::Vms;
     QString joined;
     listing_detail::LineFields f;
-    listing_detail::LinkNotes links;
+    listing_detail::LinkNotes links(size_t(lines.size()));
     DirEntryPool pool;
 
     for (qsizetype i = 0; i < lines.size(); ++i) {
