@@ -335,6 +335,23 @@ TEST_F(LocalPaneTest, DeleteCountsEverythingBelowAndSparesWhatLinksPointTo)
     EXPECT_TRUE(names().isEmpty());
 }
 
+TEST_F(LocalPaneTest, DeleteWithNothingSelectedRemovesTheTreesFolderAndGoesUp)
+{
+    QDir(tree.path()).mkpath("gone/inner");
+    write(at("gone/inner/f"), "f");
+    write(at("stays.txt"), "s");
+    open();
+    ASSERT_TRUE(window->SetLocalDir(at("gone")));
+    ASSERT_TRUE(list()->selectionModel()->selectedRows().isEmpty());
+    pane.answers = {mb::IdYes};
+    find<QToolButton>("sbDel1")->click();
+    ASSERT_EQ(pane.asked.size(), 1);
+    EXPECT_EQ(pane.asked[0].text, "Do you wish to remove 1 file(s) and 2 folder(es)");
+    EXPECT_FALSE(QFileInfo::exists(at("gone")));
+    EXPECT_EQ(window->LocalDir(), QDir::cleanPath(tree.path()));
+    EXPECT_EQ(names(), QStringList{"stays.txt"});
+}
+
 TEST_F(LocalPaneTest, ChangeCaseRenamesSelectedItemsButNeverOntoAnotherEntrysName)
 {
     write(at("MY FILE.TXT"), "m");
