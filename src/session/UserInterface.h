@@ -2,6 +2,8 @@
 // The one channel through which the session engine asks the user something or
 // shows a message. The GUI implements it with real dialogs; tests and the
 // command-line tool implement it with scripted or printed answers.
+#include "session/Overwrite.h"
+
 #include <QString>
 
 namespace mb {
@@ -32,6 +34,16 @@ public:
     // unchanged. Masked offers the "Mask password" check box, checked.
     virtual bool InputLine(const QString& Caption, const QString& Prompt, QString& Value,
                            bool Masked = false, int MaxLength = 255) = 0;
+
+    // Asks what to do with FileName, which already exists at the destination;
+    // returns an overwrite::Answer. Only for SaveAs is FileName replaced (by
+    // the path the user typed). Implementations that cannot ask cancel, so
+    // nothing is ever overwritten or appended to unasked.
+    virtual int AskReWrite(QString& FileName)
+    {
+        (void)FileName;
+        return overwrite::Cancel;
+    }
 };
 
 // The process-wide implementation (set once by the GUI, the tool or a test).

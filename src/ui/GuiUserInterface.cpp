@@ -1,5 +1,6 @@
 #include "ui/GuiUserInterface.h"
 
+#include "ui/TFReWrite.h"
 #include "ui/TInputForm.h"
 
 #include <QApplication>
@@ -54,4 +55,9 @@ bool GuiUserInterface::InputLine(const QString& Caption, const QString& Prompt, 
                                  int MaxLength)
 {
     return ::InputLine(Caption, Prompt, Value, Masked, MaxLength, QApplication::activeWindow());
+}
+
+int GuiUserInterface::AskReWrite(QString& FileName)
+{
+    return ::AskReWrite(FileName, QApplication::activeWindow());
 }

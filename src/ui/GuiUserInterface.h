@@ -12,4 +12,6 @@ public:
     // InputLine: the program's one-line input window (TInputForm).
     bool InputLine(const QString& Caption, const QString& Prompt, QString& Value, bool Masked = false,
                    int MaxLength = 255) override;
+    // AskReWrite: the overwrite prompt (TFReWrite).
+    int AskReWrite(QString& FileName) override;
 };

@@ -11,6 +11,8 @@
 #include "ui/TInputForm.h"
 #include "ui/T_About.h"
 #include "ui/T_Carrage.h"
+#include "ui/TFReWrite.h"
+#include "ui/TProgress.h"
 #include "ui/T_Options.h"
 #include "ui/TFFtpBase.h"
 
@@ -177,6 +179,10 @@ TEST_F(MainWindowLanguageTest, ShippedLanguagesTranslateEveryTextOfEveryWindow)
     windows << &options;
     T_Carrage lineEnds;
     windows << &lineEnds;
+    TFReWrite overwritePrompt;
+    TProgress progress;
+    progress.setAttribute(Qt::WA_DeleteOnClose, false); // lives on the stack here
+    windows << &overwritePrompt << &progress;
     for (const char* lang : {"Deutsch.lan", "Francais.lan"}) {
         for (QWidget* w : windows) {
             markData(w);
