@@ -1,8 +1,14 @@
 #include "listing/DirEntry.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace {
 constexpr QChar kEscape = QChar(0x0010);  // DLE: "data link escape"
@@ -70,13 +76,52 @@ std::uint32_t totalSize(const QStringView (&fields)[6])
 }
 } // namespace
 
+namespace {
+constexpr size_t kHugePage = size_t(2) << 20;
+} // namespace
+
+void AdviseHugePages(void* data, size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    if (bytes < 2 * kHugePage)
+        return;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHugePage - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
 DirEntry::Block* DirEntry::Block::create(std::uint32_t capacity)
 {
-    void* memory = ::operator new(sizeof(Block) + size_t(capacity) * sizeof(QChar));
+    const size_t bytes = sizeof(Block) + size_t(capacity) * sizeof(QChar);
+    // A block of a huge page or more is allocated in whole huge pages and
+    // advised as such; smaller ones come from the heap.
+    const bool huge = bytes >= kHugePage;
+    void* memory = huge ? std::aligned_alloc(kHugePage, (bytes + kHugePage - 1) & ~(kHugePage - 1))
+                        : ::operator new(bytes);
+    if (!memory)
+        throw std::bad_alloc();
+    if (huge)
+        AdviseHugePages(memory, (bytes + kHugePage - 1) & ~(kHugePage - 1));
     Block* b = new (memory) Block;
     b->refs.store(1, std::memory_order_relaxed);
     b->capacity = capacity;
+    b->huge = huge;
     return b;
+}
+
+void DirEntry::Block::destroy(Block* b) noexcept
+{
+    const bool huge = b->huge;
+    b->~Block();
+    if (huge)
+        std::free(b);
+    else
+        ::operator delete(b);
 }
 
 DirEntry::DirEntry(bool isDirectory, QStringView name, QStringView size, QStringView date,
@@ -184,7 +229,8 @@ DirEntry DirEntryPool::make(bool directory, QStringView name, QStringView size, 
         return e;
     if (!m_block || m_block->capacity - m_used < total) {
         DirEntry::release(m_block);
-        m_block = DirEntry::Block::create(std::max(total, kBlockChars));
+        m_block = DirEntry::Block::create(std::max(total, m_nextChars));
+        m_nextChars = std::min(m_nextChars * 2, kLargestBlockChars);
         m_used = 0;
     }
     e.fill(m_block, m_used, fields);

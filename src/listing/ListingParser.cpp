@@ -73,6 +73,7 @@ ParsedListing parseListingEntries(const QStringList& lines, const ListingFormat&
 {
     ParsedListing out;
     out.entries.reserve(size_t(lines.size()));
+    AdviseHugePages(out.entries.data(), out.entries.capacity() * sizeof(DirEntry));
     const bool vms = format.type == ListingFormat::Vms;
     QString joined;
     listing_detail::LineFields f;

@@ -80,9 +80,10 @@ TEST(DirEntry, PooledEntriesStayApartAndOutliveTheirPool)
         std::vector<DirEntry> alone;
         {
             DirEntryPool pool;
-            // Enough text for several shared blocks, with entries of no text
-            // and one larger than a block among them.
-            for (int i = 0; i < 3000; ++i) {
+            // Enough text for blocks of every size up to the largest (whole
+            // huge pages), with entries of no text and one larger than the
+            // first blocks among them.
+            for (int i = 0; i < 60000; ++i) {
                 const QString name = i == 1234 ? QString(40'000, QLatin1Char('x'))
                                                : QStringLiteral("file %1.dat").arg(i);
                 const QString size = i % 7 == 0 ? QString() : QString::number(i * 977);
@@ -109,14 +110,14 @@ TEST(DirEntry, PooledEntriesStayApartAndOutliveTheirPool)
         EXPECT_EQ(pooled[1499], alone[1499]);
         EXPECT_EQ(pooled[1501], alone[1501]);
 
-        kept = pooled[2999];
+        kept = pooled.back();
         pooled[2998] = pooled[2998];  // assigned to itself: still holds its block
         EXPECT_EQ(pooled[2998], alone[2998]);
         pooled[2997] = std::move(pooled[2996]);
         EXPECT_EQ(pooled[2997], alone[2996]);
     }
     // The pool and every other entry of the block are gone.
-    expectFields(kept, {"file 2999.dat", QString::number(2999 * 977), "Jan 1", "10:00", "-rw-r--r--", ""},
+    expectFields(kept, {"file 59999.dat", QString::number(59999 * 977), "Jan 1", "10:00", "-rw-r--r--", ""},
                  "kept");
 }
 
