@@ -73,6 +73,7 @@ T_Main::T_Main(QWidget* parent)
     ConnectSessionSignals();
     BuildListMenus();
     ConnectLocalPane();
+    ConnectRemoteFileOps();  // after the list menus: it connects their Change Case items
     connect(findChild<QAction*>(QStringLiteral("Preferences1")), &QAction::triggered, this, &T_Main::Preferences1Click);
     FormCreate();
 }

@@ -73,7 +73,6 @@ void T_Main::ConnectSessionSignals()
             remoteSort_->ColumnClick(column);
     });
     connect(lvLoc->header(), &QHeaderView::sectionClicked, localSort_, &TListSortProxy::ColumnClick);
-    ConnectRemoteFileOps();
 }
 
 void T_Main::ShowRemotePane(bool siteList)
