@@ -447,7 +447,8 @@ void T_Main::BuildMenus()
     connectedCommands_ = {"sbDisConnect", "sbStop", "sbRen2", "SpeedButton1", "SpeedButton2", "Disconnect1",
                           "StopTransfer1", "Makedirectory2", "ChangeDirectory1", "Refresh3", "Rename2", "CompareDirectories1",
                           "SynchronizeDirectories1", "FileAttributes1", "DownloadSelectedFiles1",
-                          "UploadSelectedFiles1", "SynchronizeDirectories2"};
+                          "UploadSelectedFiles1", "SynchronizeDirectories2", "Select2", "ChangeCase2", "Sorting2",
+                          "Filter4"};
     disconnectedCommands_ = {"sbConnect", "sbNewServer", "sbProperties", "Connect1", "Preferences1", "NewServer1",
                              "ServerProperties1"};
 }

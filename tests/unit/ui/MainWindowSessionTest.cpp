@@ -171,10 +171,15 @@ TEST_P(MainWindowSessionTest, MakeRenameAndDeleteFromTheRightPane)
     EXPECT_TRUE(rowNames().contains("Clients"));
     EXPECT_TRUE(QDir(dir.filePath("Clients")).exists());
 
+    // The server list's commands that need a server directory wait for one.
+    for (const char* name : {"Select2", "ChangeCase2", "Sorting2", "Filter4"})
+        EXPECT_FALSE(window->findChild<QObject*>(QLatin1String(name))->property("enabled").toBool()) << name;
     TSiteList* sites = window->SiteList();
     sites->SelectRow(sites->FindCaption(QStringLiteral("Test server")));
     find<QToolButton>("sbConnect")->click();
     ASSERT_TRUE(idle()) << find<QPlainTextEdit>("Log")->toPlainText().toStdString();
+    for (const char* name : {"Select2", "ChangeCase2", "Sorting2", "Filter4"})
+        EXPECT_TRUE(window->findChild<QObject*>(QLatin1String(name))->property("enabled").toBool()) << name;
 
     ui.inputs = {"made"};
     find<QToolButton>("sbMkd2")->click();
@@ -197,12 +202,19 @@ TEST_P(MainWindowSessionTest, MakeRenameAndDeleteFromTheRightPane)
     ASSERT_TRUE(testenv::waitFor([&] { return rowNames().contains("renamed"); }, 10000));
     ASSERT_TRUE(idle());
 
-    select({"made", "renamed"});
+    // Change Case from the FTP - Server menu.
+    select({"renamed"});
+    find<QAction>("LARGECASE3")->trigger();
+    ASSERT_TRUE(testenv::waitFor([&] { return rowNames().contains("RENAMED"); }, 10000));
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(QFileInfo(data + "/RENAMED").isDir());
+
+    select({"made", "RENAMED"});
     ui.answer = mb::IdYes;
     find<QToolButton>("sbDel2")->click();
-    ASSERT_TRUE(testenv::waitFor([&] { return !rowNames().contains("renamed") && !rowNames().contains("made"); }, 15000))
+    ASSERT_TRUE(testenv::waitFor([&] { return !rowNames().contains("RENAMED") && !rowNames().contains("made"); }, 15000))
         << find<QPlainTextEdit>("Log")->toPlainText().toStdString();
-    EXPECT_FALSE(QFileInfo::exists(data + "/renamed"));
+    EXPECT_FALSE(QFileInfo::exists(data + "/RENAMED"));
     EXPECT_FALSE(QFileInfo::exists(data + "/made"));
     EXPECT_EQ(ui.asked.last().text, "Do you wish to remove");
 }
