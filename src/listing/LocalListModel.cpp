@@ -41,8 +41,8 @@ struct DirCloser {
 } // namespace
 
 TLocalListModel::TLocalListModel(QObject* parent)
-    : QAbstractTableModel(parent),
-      titles_{QStringLiteral("Filename"), QStringLiteral("Size"), QStringLiteral("Date"), QStringLiteral("Time")}
+    : TPaneListModel({QStringLiteral("Filename"), QStringLiteral("Size"), QStringLiteral("Date"), QStringLiteral("Time")},
+                     parent)
 {
 }
 
@@ -166,21 +166,9 @@ void TLocalListModel::SetNames(const QList<std::pair<int, QString>>& renamed)
             emit dataChanged(index(row, ColName), index(row, ColName));
 }
 
-void TLocalListModel::SetImageDecorations(const QVariantList& decorations)
-{
-    decorations_ = decorations;
-    if (!rows_.empty())
-        emit dataChanged(index(0, ColName), index(rowCount() - 1, ColName), {Qt::DecorationRole});
-}
-
 int TLocalListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(rows_.size());
-}
-
-int TLocalListModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant TLocalListModel::data(const QModelIndex& index, int role) const
@@ -207,7 +195,7 @@ QVariant TLocalListModel::data(const QModelIndex& index, int role) const
         break;
     case Qt::DecorationRole:
         if (index.column() == ColName)
-            return decorations_.value(k.imageKind);
+            return Decoration(k.imageKind);
         break;
     case Qt::TextAlignmentRole:
         if (index.column() == ColSize)
@@ -225,27 +213,3 @@ QVariant TLocalListModel::data(const QModelIndex& index, int role) const
     return {};
 }
 
-Qt::ItemFlags TLocalListModel::flags(const QModelIndex& index) const
-{
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
-}
-
-QVariant TLocalListModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::EditRole) && section >= 0
-        && section < ColumnCount)
-        return titles_[section];
-    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole && section == ColSize)
-        return int(Qt::AlignRight | Qt::AlignVCenter);
-    return QAbstractTableModel::headerData(section, orientation, role);
-}
-
-bool TLocalListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role)
-{
-    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole) || section < 0
-        || section >= ColumnCount)
-        return false;
-    titles_[section] = value.toString();
-    emit headerDataChanged(orientation, section, section);
-    return true;
-}

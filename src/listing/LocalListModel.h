@@ -9,13 +9,15 @@
 // columns carry listrole::SortValue.
 #include "listing/ListSort.h"
 
+#include "listing/PaneListModel.h"
+
 #include <QAbstractTableModel>
 #include <QDate>
 #include <QStringList>
 #include <QVariantList>
 #include <vector>
 
-class TLocalListModel : public QAbstractTableModel {
+class TLocalListModel : public TPaneListModel {
     Q_OBJECT
 public:
     enum Column { ColName, ColSize, ColDate, ColTime, ColumnCount };
@@ -48,15 +50,9 @@ public:
     // What the ordering reads of a row (see ListSort.h).
     const ListSortItem& SortItem(int row) const { return sortItems_[size_t(row)]; }
 
-    void SetImageDecorations(const QVariantList& decorations);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
-                       int role = Qt::EditRole) override;
 
 private:
     // One distinct modification minute, shared by the rows that have it.
@@ -76,6 +72,4 @@ private:
     std::vector<Row> rows_;
     std::vector<ListSortItem> sortItems_;  // one per row; views into rows_ and stamps_
     std::vector<Stamp> stamps_;
-    QStringList titles_;
-    QVariantList decorations_;
 };

@@ -37,9 +37,9 @@ int ViewKind(const QString& answer)
 }
 
 TRemoteListModel::TRemoteListModel(QObject* parent)
-    : QAbstractTableModel(parent),
-      titles_{QStringLiteral("Filename"), QStringLiteral("Size"), QStringLiteral("Date"),
-              QStringLiteral("Time"), QStringLiteral("Attributes"), QStringLiteral("Links")}
+    : TPaneListModel({QStringLiteral("Filename"), QStringLiteral("Size"), QStringLiteral("Date"), QStringLiteral("Time"),
+                      QStringLiteral("Attributes"), QStringLiteral("Links")},
+                     parent)
 {
 }
 
@@ -157,21 +157,9 @@ void TRemoteListModel::SetColumnTitles(const QStringList& titles)
     emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 
-void TRemoteListModel::SetImageDecorations(const QVariantList& decorations)
-{
-    decorations_ = decorations;
-    if (!rows_.empty())
-        emit dataChanged(index(0, ColName), index(int(rows_.size()) - 1, ColName), {Qt::DecorationRole});
-}
-
 int TRemoteListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(rows_.size());
-}
-
-int TRemoteListModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant TRemoteListModel::data(const QModelIndex& index, int role) const
@@ -195,7 +183,7 @@ QVariant TRemoteListModel::data(const QModelIndex& index, int role) const
         break;
     case Qt::DecorationRole:
         if (index.column() == ColName)
-            return decorations_.value(k.imageKind);
+            return Decoration(k.imageKind);
         break;
     case Qt::TextAlignmentRole:
         if (index.column() == ColSize)
@@ -215,27 +203,3 @@ QVariant TRemoteListModel::data(const QModelIndex& index, int role) const
     return {};
 }
 
-Qt::ItemFlags TRemoteListModel::flags(const QModelIndex& index) const
-{
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
-}
-
-QVariant TRemoteListModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::EditRole) && section >= 0
-        && section < ColumnCount)
-        return titles_[section];
-    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole && section == ColSize)
-        return int(Qt::AlignRight | Qt::AlignVCenter);
-    return QAbstractTableModel::headerData(section, orientation, role);
-}
-
-bool TRemoteListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role)
-{
-    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole) || section < 0
-        || section >= ColumnCount)
-        return false;
-    titles_[section] = value.toString();
-    emit headerDataChanged(orientation, section, section);
-    return true;
-}

@@ -6,6 +6,8 @@
 #include "listing/DirEntry.h"
 #include "listing/ListSort.h"
 
+#include "listing/PaneListModel.h"
+
 #include <QAbstractTableModel>
 #include <QDate>
 #include <QStringList>
@@ -26,7 +28,7 @@ struct RemoteViewOptions {
 // Type 1 ("Text") lists names only.
 int ViewKind(const QString& answer);
 
-class TRemoteListModel : public QAbstractTableModel {
+class TRemoteListModel : public TPaneListModel {
     Q_OBJECT
 public:
     enum Column { ColName, ColSize, ColDate, ColTime, ColAttributes, ColLinks, ColumnCount };
@@ -67,22 +69,13 @@ public:
     // Column titles. The window's language files translate them through
     // setHeaderData; they survive Fill and Clear.
     void SetColumnTitles(const QStringList& titles);
-    QStringList ColumnTitles() const { return titles_; }
-    // What column 0 shows as decoration for each image kind (index 0 "..",
-    // 1 directory, 2 file): the window hands in its icons.
-    void SetImageDecorations(const QVariantList& decorations);
 
     // What the ordering reads of a row, kept beside the rows (with the name
     // orders set) so a sort reads small records and no texts.
     const ListSortItem& SortItem(int row) const { return sortItems_[size_t(row)]; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
-                       int role = Qt::EditRole) override;
 
 private:
     struct Row {
@@ -100,6 +93,4 @@ private:
     QString widest_;
     int dropped_ = 0;
     QStringList droppedNames_;
-    QStringList titles_;
-    QVariantList decorations_;
 };

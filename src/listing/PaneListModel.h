@@ -1,0 +1,33 @@
+#pragma once
+// What the file lists of both panes share: column titles that a language
+// file may translate (they survive every refill), the icon column 0 shows
+// for each image kind, and plain selectable rows without children.
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QVariantList>
+
+class TPaneListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    QStringList ColumnTitles() const { return titles_; }
+    // What column 0 shows as decoration for each image kind (index 0 "..",
+    // 1 directory, 2 file): the window hands in its icons.
+    void SetImageDecorations(const QVariantList& decorations);
+
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // The size column's title is right-aligned, as its cells are.
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role = Qt::EditRole) override;
+
+protected:
+    // One column per title; column 1 holds sizes.
+    TPaneListModel(const QStringList& titles, QObject* parent);
+    QVariant Decoration(int imageKind) const { return decorations_.value(imageKind); }
+
+    QStringList titles_;
+
+private:
+    QVariantList decorations_;
+};
