@@ -2,6 +2,7 @@
 
 #include "i18n/MainMessages.h"
 #include "i18n/MsgLanguage.h"
+#include "session/FdIo.h"
 #include "session/Log.h"
 
 #include <QFile>
@@ -132,24 +133,6 @@ struct Fd {
     }
 };
 
-// Reads up to n bytes; fewer only at the end of the file or on an error
-// (errno then says which).
-qint64 readFully(int fd, char* buf, qint64 n, qint64 offset = -1)
-{
-    qint64 done = 0;
-    errno = 0;
-    while (done < n) {
-        const ssize_t r = offset < 0 ? ::read(fd, buf + done, size_t(n - done))
-                                     : ::pread(fd, buf + done, size_t(n - done), off_t(offset + done));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            break;
-        done += r;
-    }
-    return done;
-}
-
 bool writeFully(int fd, const char* buf, qint64 n)
 {
     qint64 done = 0;
@@ -213,7 +196,7 @@ public:
         QByteArray buf(qMin<qint64>(n, kLineEndingChunk), Qt::Uninitialized);
         for (qint64 at = 0; at < n;) {
             const qint64 want = qMin<qint64>(buf.size(), n - at);
-            if (readFully(from, buf.data(), want, at) != want)
+            if (ReadFully(from, buf.data(), want, at) != want)
                 return QStringLiteral("cannot read the file again: %1")
                     .arg(errno ? systemReason(errno) : QStringLiteral("it became shorter"));
             const QString r = Write(buf.constData(), want);
@@ -297,7 +280,7 @@ TLineEndingResult ConvertLineEndings(const QString& path, int mode, TSessionLog*
     qsizetype carried = 0;
     while (true) {
         const qint64 want = qMin<qint64>(kLineEndingChunk, size - read);
-        const qint64 got = readFully(in.fd, inBuf.data() + carried, want);
+        const qint64 got = ReadFully(in.fd, inBuf.data() + carried, want);
         if (got != want)
             return outcome(TLineEndingResult::ReadFailed, texts.ReadFileError,
                            errno ? systemReason(errno) : QStringLiteral("the file became shorter while it was read"));

@@ -1,5 +1,7 @@
 #include "session/Log.h"
 
+#include "session/FdIo.h"
+
 #include "settings/Globals.h"
 
 #include <QDir>
@@ -58,21 +60,6 @@ void TSessionLog::appendToFile(const QString& text)
     f.close();
 }
 
-// Reads exactly n bytes at offset (fewer only at the end of the file).
-static qint64 preadAll(int fd, char* buf, qint64 n, qint64 offset)
-{
-    qint64 done = 0;
-    while (done < n) {
-        const ssize_t r = ::pread(fd, buf + done, size_t(n - done), off_t(offset + done));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            break;
-        done += r;
-    }
-    return done;
-}
-
 static bool pwriteAll(int fd, const char* buf, qint64 n, qint64 offset)
 {
     qint64 done = 0;
@@ -127,7 +114,7 @@ bool TSessionLog::TrimLogFile()
                 ok = false;
                 break;
             }
-            const qint64 n = preadAll(fd, block.data(), qMin<qint64>(kBlock, size - src), src);
+            const qint64 n = ReadFully(fd, block.data(), qMin<qint64>(kBlock, size - src), src);
             if (n <= 0 || !pwriteAll(fd, block.constData(), n, dst)) {
                 ok = false;
                 break;
@@ -175,7 +162,7 @@ bool TSessionLog::replaceLastFileLine(const QString& before, const QString& afte
         QByteArray tail(old.size(), Qt::Uninitialized);
         // The completed line is never shorter, so writing it over the old
         // one leaves nothing of the old behind.
-        ok = preadAll(fd, tail.data(), tail.size(), at) == tail.size() && tail == old
+        ok = ReadFully(fd, tail.data(), tail.size(), at) == tail.size() && tail == old
             && pwriteAll(fd, now.constData(), now.size(), at);
     }
     ::close(fd);
