@@ -341,3 +341,28 @@ TEST(SessionFileOps, SiteFoldersAreMadeRenamedAndRemovedSafely)
     EXPECT_TRUE(QFile::exists(h.dir.filePath("clients/ftplist.TXT")));
     EXPECT_FALSE(QDir(h.dir.filePath("empty")).exists());
 }
+
+TEST(SessionFileOps, AServerThatRemovesOnlyByRelativeNameIsLeftFirst)
+{
+    // Windows 2000 servers remove a directory only by its name in the
+    // current directory: the delete steps out of it and removes it by leaf.
+    FakeFtpServer srv;
+    srv.setTransfers("LIST", listings({"12-24-03  02:15PM       <DIR>          a\r\n",
+                                       "01-02-04  11:00AM                   77 f\r\n", ""}));
+    SessionHarness h;
+    TFTPServerObj site = SessionHarness::site(srv.port(), "/x");
+    site.Answer = QStringLiteral("8");
+    h.session.ConnectTo(site);
+    ASSERT_TRUE(h.idle());
+    const int before = int(srv.commands().size());
+    h.ui.boxAnswer = mb::IdYes;
+    h.session.DeleteItems({h.rowOf("a")});
+    ASSERT_TRUE(testenv::waitFor([&] {
+        return h.idle() && !h.session.DeleteRunning() && !h.session.Busy() && srv.commands().last() == "LIST"
+               && srv.commands().size() > before + 4;
+    }));
+    EXPECT_EQ(withoutData(srv.commands().mid(before)).join(','),
+              QStringList({"CWD /x/a", "TYPE A", "LIST", "DELE f", "TYPE A", "CWD /x", "TYPE A", "RMD a", "TYPE A",
+                           "CWD /x/", "TYPE A", "LIST"})
+                  .join(','));
+}
