@@ -444,7 +444,9 @@ void T_Main::BuildMenus()
     connect(about, &QAction::triggered, this, &T_Main::ShowAbout);
 
     // The connection-dependent commands (enabled while connected / while not).
-    connectedCommands_ = {"sbDisConnect", "sbStop", "sbRen2", "SpeedButton1", "SpeedButton2", "Disconnect1",
+    // The right pane's MkDir, Rename and Delete buttons work in both states:
+    // on site folders while the site list shows.
+    connectedCommands_ = {"sbDisConnect", "sbStop", "SpeedButton1", "SpeedButton2", "Disconnect1",
                           "StopTransfer1", "Makedirectory2", "ChangeDirectory1", "Refresh3", "Rename2", "CompareDirectories1",
                           "SynchronizeDirectories1", "FileAttributes1", "DownloadSelectedFiles1",
                           "UploadSelectedFiles1", "SynchronizeDirectories2", "Select2", "ChangeCase2", "Sorting2",

@@ -170,6 +170,11 @@ TEST_P(MainWindowSessionTest, MakeRenameAndDeleteFromTheRightPane)
     find<QToolButton>("sbMkd2")->click();
     EXPECT_TRUE(rowNames().contains("Clients"));
     EXPECT_TRUE(QDir(dir.filePath("Clients")).exists());
+    window->SiteList()->SelectRow(window->SiteList()->FindCaption(QStringLiteral("Clients")));
+    ui.inputs = {"Customers"};
+    find<QToolButton>("sbRen2")->click();
+    EXPECT_TRUE(rowNames().contains("Customers"));
+    EXPECT_TRUE(QDir(dir.filePath("Customers")).exists());
 
     // The server list's commands that need a server directory wait for one.
     for (const char* name : {"Select2", "ChangeCase2", "Sorting2", "Filter4"})
