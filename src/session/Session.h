@@ -12,6 +12,7 @@
 //   Session.cpp            connect, session opened/closed, stop, disconnect
 //   SessionDispatch.cpp    the request dispatcher
 //   SessionNavigation.cpp  remote navigation and showing a listing
+//   SessionCommands.cpp    custom commands typed or chosen by the user
 #include "ftp/FtpClient.h"
 #include "listing/DirEntry.h"
 #include "listing/RemoteListModel.h"
@@ -128,6 +129,13 @@ public:
     void ChangeCase(int mode, const QList<int>& rows);
     // A recursive delete or a batch rename is under way.
     bool DeleteRunning() const { return deleteRunning_; }
+
+    // --- custom commands (SessionCommands.cpp) --------------------------------
+    // A command can be sent: logged in and nothing under way.
+    bool CanSendCommand() const;
+    // Sends text as one command line (Quote); the directory is listed again
+    // afterwards. A text with a line break is refused with a line in the log.
+    bool SendCustomCommand(const QString& text);
 
     // --- state ---------------------------------------------------------------
     Phase CurrentPhase() const { return phase_; }
