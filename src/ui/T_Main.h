@@ -165,6 +165,11 @@ private:
     void ShowRemotePopup(const QPoint& at);
     QMenu* PopupMenu2 = nullptr;  // built on first show
 
+    // Compare Directories (T_MainCompare.cpp): selects the entries of both
+    // lists that have no identical twin in the other list.
+    void ConnectCompare();
+    void CompareDirectories1Click();
+
     // Settings glue (T_MainOptions.cpp): load, save and apply the options
     // record to the window.
     void LoadOptions();

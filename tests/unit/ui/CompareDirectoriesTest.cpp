@@ -1,0 +1,134 @@
+// Compare Directories from the window: a local folder against a pyftpdlib
+// directory with some equal and some differing files; afterwards the
+// differing entries are selected in both lists and nothing went to the server.
+#include "MainWindowFixture.h"
+
+#include "FtpServers.h"
+#include "session/Session.h"
+#include "session/SiteList.h"
+#include "sites/SiteLine.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <sys/time.h>
+
+namespace {
+
+void makeFile(const QString& path, int size, const QDateTime& modified)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(size, 'x'));
+    f.flush();
+    ASSERT_TRUE(f.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
+void makeDir(const QString& path, const QDateTime& modified)
+{
+    ASSERT_TRUE(QDir().mkdir(path));
+    const time_t t = time_t(modified.toSecsSinceEpoch());
+    const timeval times[2] = {{t, 0}, {t, 0}};
+    ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0);
+}
+
+// The selected names of a list in name order, joined for readable failures.
+std::string selectedNames(QTreeView* list)
+{
+    QStringList names;
+    for (const QModelIndex& i : list->selectionModel()->selectedRows())
+        names << i.data().toString();
+    names.sort();
+    return names.join(QStringLiteral(", ")).toStdString();
+}
+
+class CompareDirectoriesTest : public MainWindowTest {
+protected:
+    testftp::FtpServer server;
+    QTemporaryDir localDir;
+
+    void writeSite()
+    {
+        TFTPServerObj s = CreateSite(TSiteDefaults{});
+        s.Name = QStringLiteral("Test server");
+        s.Server = QStringLiteral("127.0.0.1");
+        s.Port = QString::number(server.port());
+        server.applyLogin(s);
+        s.Pasv = 1;
+        s.InitialDir = server.remotePrefix().isEmpty() ? QString() : QStringLiteral("/") + server.remotePrefix();
+        QFile f(dir.filePath(QStringLiteral("ftplist.TXT")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(SiteLine(s).toUtf8() + '\n');
+    }
+    bool idle()
+    {
+        TSession* session = window->Session();
+        return testenv::waitFor([session] {
+            return session->CurrentPhase() == TSession::Phase::Online && !session->RequestInFlight()
+                   && session->Ftp1().State() == ftpStReady && !session->Busy();
+        }, 10000);
+    }
+};
+
+} // namespace
+
+TEST_F(CompareDirectoriesTest, SelectsTheDifferingEntriesOfBothListsWithoutServerTraffic)
+{
+    QString error;
+    ASSERT_TRUE(server.startPyftpdlib(&error)) << error.toStdString();
+    ASSERT_TRUE(localDir.isValid());
+    // A recent whole minute: the listing shows it with its time of day.
+    QDateTime when = QDateTime::currentDateTime().addDays(-1);
+    when.setTime(QTime(when.time().hour(), when.time().minute()));
+    const QString data = server.dataDir();
+    makeFile(data + "/same.txt", 100, when);
+    makeFile(localDir.filePath("same.txt"), 100, when);
+    makeFile(data + "/longer.txt", 200, when);
+    makeFile(localDir.filePath("longer.txt"), 201, when);
+    makeFile(data + "/older.txt", 50, when.addSecs(-3600));
+    makeFile(localDir.filePath("older.txt"), 50, when);
+    makeFile(data + "/remote only.txt", 5, when);
+    makeFile(localDir.filePath("local only.txt"), 5, when);
+    makeDir(data + "/shared", when);
+    makeDir(localDir.filePath("shared"), when);
+    makeDir(data + "/moved", when);
+    makeDir(localDir.filePath("moved"), when.addDays(-2));
+    writeSite();
+    start();
+
+    QAction* compare = find<QAction>("CompareDirectories1");
+    ASSERT_NE(compare, nullptr);
+    EXPECT_FALSE(compare->isEnabled());  // not connected yet
+    TSiteList* sites = window->SiteList();
+    sites->SelectRow(sites->FindCaption(QStringLiteral("Test server")));
+    find<QToolButton>("sbConnect")->click();
+    ASSERT_TRUE(idle()) << find<QPlainTextEdit>("Log")->toPlainText().toStdString();
+    ASSERT_TRUE(window->SetLocalDir(localDir.path()));
+    EXPECT_TRUE(compare->isEnabled());
+
+    QTreeView* local = find<QTreeView>("lvLoc");
+    QTreeView* remote = find<QTreeView>("FTPView");
+    // An equal entry selected beforehand is unselected by the comparison.
+    local->selectAll();
+    const QString logBefore = find<QPlainTextEdit>("Log")->toPlainText();
+    int remoteChanges = 0;
+    QObject::connect(remote->selectionModel(), &QItemSelectionModel::selectionChanged, [&] { ++remoteChanges; });
+
+    compare->trigger();
+    // Directories take part like files: "moved" carries another time.
+    EXPECT_EQ(selectedNames(local), "local only.txt, longer.txt, moved, older.txt");
+    EXPECT_EQ(selectedNames(remote), "longer.txt, moved, older.txt, remote only.txt");
+    EXPECT_EQ(remoteChanges, 1);  // one change of the selection, not one per row
+    EXPECT_EQ(find<QPlainTextEdit>("Log")->toPlainText(), logBefore);
+    EXPECT_FALSE(window->Session()->RequestInFlight());
+
+    // A second run keeps the same selection.
+    compare->trigger();
+    EXPECT_EQ(selectedNames(local), "local only.txt, longer.txt, moved, older.txt");
+    EXPECT_EQ(selectedNames(remote), "longer.txt, moved, older.txt, remote only.txt");
+}
