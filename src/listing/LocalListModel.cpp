@@ -193,23 +193,7 @@ QVariant TLocalListModel::data(const QModelIndex& index, int role) const
         if (index.column() == ColName)
             return k.imageKind == 1;
         break;
-    case Qt::DecorationRole:
-        if (index.column() == ColName)
-            return Decoration(k.imageKind);
-        break;
-    case Qt::TextAlignmentRole:
-        if (index.column() == ColSize)
-            return int(Qt::AlignRight | Qt::AlignVCenter);
-        break;
-    case listrole::ImageKind:
-        return k.imageKind;
-    case listrole::SortValue:
-        if (index.column() == ColSize && k.hasSize)
-            return k.size;
-        if (index.column() == ColDate && k.date.isValid())
-            return k.date;
-        break;
     }
-    return {};
+    return CommonData(k, index.column(), role);
 }
 

@@ -45,3 +45,27 @@ bool TPaneListModel::setHeaderData(int section, Qt::Orientation orientation, con
     emit headerDataChanged(orientation, section, section);
     return true;
 }
+
+QVariant TPaneListModel::CommonData(const ListSortItem& k, int column, int role) const
+{
+    constexpr int kDateColumn = 2;
+    switch (role) {
+    case Qt::DecorationRole:
+        if (column == 0)
+            return decorations_.value(k.imageKind);
+        break;
+    case Qt::TextAlignmentRole:
+        if (column == kSizeColumn)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        break;
+    case listrole::ImageKind:
+        return k.imageKind;
+    case listrole::SortValue:
+        if (column == kSizeColumn && k.hasSize)
+            return k.size;
+        if (column == kDateColumn && k.date.isValid())
+            return k.date;
+        break;
+    }
+    return {};
+}

@@ -2,6 +2,8 @@
 // What the file lists of both panes share: column titles that a language
 // file may translate (they survive every refill), the icon column 0 shows
 // for each image kind, and plain selectable rows without children.
+#include "listing/ListSort.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <QVariantList>
@@ -24,7 +26,10 @@ public:
 protected:
     // One column per title; column 1 holds sizes.
     TPaneListModel(const QStringList& titles, QObject* parent);
-    QVariant Decoration(int imageKind) const { return decorations_.value(imageKind); }
+    // The roles both lists answer alike from a row's sort record: column 0's
+    // icon, the image kind, the size and date columns' sort values and the
+    // size column's alignment. Empty for any other role.
+    QVariant CommonData(const ListSortItem& k, int column, int role) const;
 
     QStringList titles_;
 

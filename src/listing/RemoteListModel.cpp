@@ -181,25 +181,11 @@ QVariant TRemoteListModel::data(const QModelIndex& index, int role) const
         case ColLinks: return namesOnly ? QString() : r.entry.linkTarget();
         }
         break;
-    case Qt::DecorationRole:
-        if (index.column() == ColName)
-            return Decoration(k.imageKind);
-        break;
     case Qt::TextAlignmentRole:
-        if (index.column() == ColSize)
-            return int(Qt::AlignRight | Qt::AlignVCenter);
         if (index.column() == ColDate || index.column() == ColTime)
             return int(Qt::AlignCenter);
         break;
-    case listrole::ImageKind:
-        return k.imageKind;
-    case listrole::SortValue:
-        if (index.column() == ColSize && k.hasSize)
-            return k.size;
-        if (index.column() == ColDate && k.date.isValid())
-            return k.date;
-        break;
     }
-    return {};
+    return CommonData(k, index.column(), role);
 }
 
