@@ -112,6 +112,13 @@ public:
     // list shown is filtered again at once, without a command.
     void SetRemoteMask(const QString& mask);
 
+    // --- permissions (SessionChmod.cpp) ---------------------------------------
+    // File Attributes of remote rows: the user sets the permissions through
+    // IUserInterface::ChangeAttributes; every file whose value changed gets
+    // one SITE CHMOD, one after another, then the directory is listed again.
+    // Nothing is asked for an empty selection or ".." alone.
+    void ChangeFileAttributes(const QList<int>& rows);
+
     // --- file operations of the right pane (SessionFileOps.cpp) --------------
     // Each asks what it needs through IUserInterface. While the site list
     // shows they act on site folders and site entries instead.
@@ -241,6 +248,12 @@ private:
     void RenameNext();
     void RenameFailed();
     QString ListedNameAt(int row) const;
+
+    // SessionChmod.cpp: the SITE CHMOD batch (names in fileQueue_, values in
+    // fileTargets_)
+    void ChmodNext();
+    void ChmodFailed();
+    void EndChmod();
 
     // SessionNavigation.cpp
     void ShowRemoteListing();

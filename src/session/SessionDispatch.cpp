@@ -45,6 +45,11 @@ struct SessionRoutes {
         return s.deleteRunning_ && (s.flags_ & sessionflag::DeleteRemoveDirs);
     }
     static bool renameBatch(const TSession& s) { return s.renameBatch_; }
+    // A keep-alive command that completes is never a step of the batch.
+    static bool chmodBatch(const TSession& s)
+    {
+        return (s.flags_ & sessionflag::ChmodBatch) && !(s.flags_ & sessionflag::KeepAliveQuote);
+    }
 
     // A request that succeeded (or failed softly, see IsFailure).
     static const std::vector<Row>& success()
@@ -70,6 +75,7 @@ struct SessionRoutes {
             {ftpRqRmd, deleting, &TSession::RemoveDirsAfterTypeAscii, "delete: the next directory to remove"},
             {ftpRqRename, renameBatch, &TSession::RenameNext, "Change Case: the next pair"},
             {ftpRqRename, always, &TSession::ListWithTypeAscii, "renamed: list again"},
+            {ftpRqQuote, chmodBatch, &TSession::ChmodNext, "permissions: the next file"},
             {ftpRqQuote, keepAliveQuote, &TSession::EndKeepAliveQuote, "keep-alive: no refresh"},
             {ftpRqQuote, always, &TSession::RunCwd, "a custom command: CWD here lists again"},
         };
@@ -87,6 +93,7 @@ struct SessionRoutes {
             {ftpRqDir, deleteScanning, &TSession::DeleteListRefused, "delete: skip that directory", true},
             {ftpRqNone, deleting, &TSession::DeleteFailed, "delete: log, back to the start directory"},
             {ftpRqRename, always, &TSession::RenameFailed, "log; a Change Case batch ends"},
+            {ftpRqQuote, chmodBatch, &TSession::ChmodFailed, "permissions: log, end the batch, list again"},
             // Uploads put their "create the missing directory" row here.
             {ftpRqCwd, always, &TSession::CwdFailed, "back to where the batch started"},
             {ftpRqDir, always, &TSession::DirFailed, "log, abort"},

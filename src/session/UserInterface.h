@@ -3,6 +3,7 @@
 // shows a message. The GUI implements it with real dialogs; tests and the
 // command-line tool implement it with scripted or printed answers.
 #include "session/Overwrite.h"
+#include "session/Permissions.h"
 
 #include <QString>
 
@@ -43,6 +44,16 @@ public:
     {
         (void)FileName;
         return overwrite::Cancel;
+    }
+
+    // Shows the permissions of Files (the selected remote files) and lets the
+    // user set new ones; true when at least one file's value changed, and
+    // those carry kPermissionChanged. Implementations that cannot ask change
+    // nothing.
+    virtual bool ChangeAttributes(TPermissionFiles& Files)
+    {
+        (void)Files;
+        return false;
     }
 };
 

@@ -1,0 +1,280 @@
+// File Attributes against the scripted server and real ones: which files are
+// offered to the dialog, the SITE CHMOD commands of the batch one after
+// another, the listing afterwards, and a refused command that must end the
+// batch for good.
+#include "FtpServers.h"
+#include "SessionHarness.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <functional>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+// The dialog's part, scripted: sees the files offered and changes them.
+struct ChmodUi : ScriptedUi {
+    int asked = 0;
+    TPermissionFiles offered;
+    std::function<bool(TPermissionFiles&)> answer;
+    bool ChangeAttributes(TPermissionFiles& files) override
+    {
+        ++asked;
+        offered = files;
+        return answer && answer(files);
+    }
+};
+
+// What the user sets with the octal field; nothing was edited when edited
+// is false.
+std::function<bool(TPermissionFiles&)> setTo(const QString& text, bool edited = true)
+{
+    return [=](TPermissionFiles& files) { return ChangeAttributes(files, text, edited); };
+}
+
+QStringList withoutData(const QStringList& commands)
+{
+    QStringList out;
+    for (const QString& c : commands)
+        if (c != "PASV" && !c.startsWith("PORT"))
+            out << c;
+    return out;
+}
+
+const QByteArray kFiles = "-rw-r--r-- 1 o g 5 Jan 10 10:00 my file.txt\r\n"
+                          "-rwxr-xr-x 1 o g 5 Jan 10 10:00 run\r\n"
+                          "-rwsr-xr-x 1 o g 5 Jan 10 10:00 setuid\r\n"
+                          "drwx------ 2 o g 4096 Jan 10 10:00 private\r\n";
+
+struct Connected {
+    FakeFtpServer srv;
+    SessionHarness h;
+    ChmodUi ui;
+    int before = 0;
+
+    explicit Connected(const QByteArray& listing = kFiles)
+    {
+        srv.setTransfer("LIST", {listing});
+        setUserInterface(&ui);
+        site = SessionHarness::site(srv.port(), "/x");
+    }
+    bool start()
+    {
+        h.session.ConnectTo(site);
+        if (!h.idle())
+            return false;
+        before = int(srv.commands().size());
+        return true;
+    }
+    QList<int> rows(const QStringList& names) const
+    {
+        QList<int> r;
+        for (const QString& n : names)
+            r << h.rowOf(n);
+        return r;
+    }
+    // The batch is over and the listing that follows it is shown.
+    bool relisted()
+    {
+        return testenv::waitFor([&] {
+            return h.idle() && !h.session.Busy() && !(h.session.SessionFlags() & sessionflag::ChmodBatch)
+                   && srv.commands().last() == "LIST";
+        });
+    }
+    QStringList sent() const { return withoutData(srv.commands().mid(before)); }
+    TFTPServerObj site;
+};
+
+} // namespace
+
+TEST(SessionChmod, ChangedFilesGetOneSiteChmodEachThenTheListingComesAgain)
+{
+    Connected c;
+    c.srv.on("SITE", "200 SITE CHMOD command ok.");
+    ASSERT_TRUE(c.start());
+    c.ui.answer = setTo("755");
+    c.h.session.ChangeFileAttributes(c.rows({"my file.txt", "run", "setuid", "private"}));
+    ASSERT_TRUE(c.relisted());
+    // The dialog saw the files in list order with their values; the setuid
+    // file keeps its owner execute, so it already is 755 and gets nothing.
+    ASSERT_EQ(c.ui.asked, 1);
+    ASSERT_EQ(c.ui.offered.size(), 4);
+    EXPECT_EQ(c.ui.offered[0].name, "my file.txt");
+    EXPECT_EQ(c.ui.offered[0].value, 644);
+    EXPECT_EQ(c.ui.offered[2].value, 755);
+    EXPECT_EQ(c.ui.offered[3].value, 700);
+    // A name with spaces goes as it is after the value and one space.
+    EXPECT_EQ(c.sent(), QStringList({"SITE CHMOD 755 my file.txt", "SITE CHMOD 755 private", "TYPE A", "LIST"}));
+    EXPECT_EQ(c.h.session.SessionFlags(), 0);
+}
+
+TEST(SessionChmod, NothingIsSentWhenNothingChanges)
+{
+    Connected c;
+    c.srv.on("SITE", "200 SITE CHMOD command ok.");
+    ASSERT_TRUE(c.start());
+    const QList<int> both = c.rows({"my file.txt", "run"});
+    // Apply without an edit: the 644 file must not become the 755 that
+    // the field shows for the first selected file.
+    c.ui.answer = setTo("755", false);
+    c.h.session.ChangeFileAttributes(c.rows({"run", "my file.txt"}));
+    // A value every file already has, a value that is no permission, Cancel.
+    c.ui.answer = setTo("755");
+    c.h.session.ChangeFileAttributes(c.rows({"run", "setuid"}));
+    c.ui.answer = setTo("999");
+    c.h.session.ChangeFileAttributes(both);
+    c.ui.answer = nullptr;
+    c.h.session.ChangeFileAttributes(both);
+    testenv::deliverPostedEvents();
+    EXPECT_EQ(c.ui.asked, 4);
+    EXPECT_TRUE(c.sent().isEmpty()) << c.sent().join(", ").toStdString();
+    EXPECT_FALSE(c.h.session.Busy());
+    EXPECT_EQ(c.h.session.SessionFlags(), 0);
+}
+
+TEST(SessionChmod, NoDialogForAnEmptySelectionOrTheParentEntryAlone)
+{
+    // A listing's "." and ".." lines never become rows, so ".." can never
+    // be sent; rows that are no file (none, out of range) ask nothing.
+    const QByteArray withParent = "drwxr-xr-x 2 o g 4096 Jan 10 10:00 .\r\n"
+                                  "drwxr-xr-x 2 o g 4096 Jan 10 10:00 ..\r\n"
+                                  "-rw------- 1 o g 5 Jan 10 10:00 file.txt\r\n";
+    Connected c(withParent);
+    ASSERT_TRUE(c.start());
+    c.ui.answer = setTo("644");
+    EXPECT_EQ(c.h.rowOf(".."), -1);
+    c.h.session.ChangeFileAttributes({});
+    c.h.session.ChangeFileAttributes({-1, 99});
+    EXPECT_EQ(c.ui.asked, 0);
+    c.srv.on("SITE", "200 ok");
+    c.h.session.ChangeFileAttributes({-1, c.h.rowOf("file.txt")});
+    ASSERT_TRUE(c.relisted());
+    ASSERT_EQ(c.ui.offered.size(), 1);
+    EXPECT_EQ(c.ui.offered[0].name, "file.txt");
+    EXPECT_EQ(c.sent(), QStringList({"SITE CHMOD 644 file.txt", "TYPE A", "LIST"}));
+}
+
+TEST(SessionChmod, ARefusedSiteChmodEndsTheBatchAndNoLaterCommandResumesIt)
+{
+    Connected c;
+    c.srv.on("SITE", QList<FakeFtpServer::Reply>{{"200 ok"}, {"550 Permission denied"}, {"200 ok"}});
+    TFTPOptions o;
+    o.Keep = true;
+    o.CmdKeep = QStringLiteral("NOOP");
+    o.StartKeep = 30;
+    o.DurationKeep = 10;
+    c.h.session.SetOptions(o);
+    c.h.session.KeepAlive().SetManualTicks(true);
+    ASSERT_TRUE(c.start());
+    c.ui.answer = setTo("600");
+    c.h.session.ChangeFileAttributes(c.rows({"my file.txt", "run", "setuid", "private"}));
+    ASSERT_TRUE(c.relisted());
+    EXPECT_EQ(c.sent(), QStringList({"SITE CHMOD 600 my file.txt", "SITE CHMOD 600 run", "TYPE A", "LIST"}));
+    EXPECT_EQ(c.h.logCount("Error 550 Permission denied"), 1);
+    EXPECT_EQ(c.h.session.SessionFlags(), 0);
+    // A keep-alive NOOP later completes as a keep-alive, not as a step of
+    // the batch: no SITE CHMOD for the files left.
+    const int mark = int(c.srv.commands().size());
+    ASSERT_TRUE(testenv::waitFor([&] { return c.h.session.KeepAlive().Active(); }));
+    ASSERT_TRUE(c.h.session.KeepAlive().Tick());
+    ASSERT_TRUE(testenv::waitFor([&] { return c.srv.commands().size() == mark + 1; }));
+    ASSERT_TRUE(testenv::waitFor([&] { return c.h.session.KeepAlive().Active() && c.h.idle(); }));
+    testenv::deliverPostedEvents();
+    EXPECT_EQ(c.srv.commands().mid(mark), QStringList({"NOOP"}));
+    EXPECT_EQ(c.h.session.SessionFlags(), 0);
+}
+
+// --- real servers ----------------------------------------------------------------
+
+namespace {
+
+enum class Kind { Pyftpdlib, Vsftpd };
+
+class SessionChmodServers : public ::testing::TestWithParam<Kind> {
+protected:
+    testftp::FtpServer server;
+    SessionHarness h;
+    ChmodUi ui;
+    QString root;
+
+    bool connect()
+    {
+        QString error;
+        const bool ok = GetParam() == Kind::Pyftpdlib ? server.startPyftpdlib(&error) : server.startVsftpd(&error);
+        if (!ok) {
+            ADD_FAILURE() << error.toStdString();
+            return false;
+        }
+        setUserInterface(&ui);
+        root = server.dataDir();
+        TFTPServerObj s = SessionHarness::site(server.port(), QStringLiteral("/") + server.remotePrefix());
+        server.applyLogin(s);
+        s.Pasv = GetParam() == Kind::Pyftpdlib ? 1 : 0;
+        h.session.ConnectTo(s);
+        return h.idle(15000);
+    }
+    QString attributesOf(const QString& name) const
+    {
+        const int row = h.rowOf(name);
+        return row < 0 ? QString() : h.session.RemoteModel()->Entry(row).attributes();
+    }
+};
+
+// A file of the server's login: only its owner may change its permissions
+// (vsftpd's anonymous sessions run as an account of their own).
+void writeFile(const QString& path, QFileDevice::Permissions perms, Kind kind)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("x");
+    f.close();
+    ASSERT_TRUE(f.setPermissions(perms));
+    if (kind == Kind::Vsftpd) {
+        const passwd* pw = getpwnam(testftp::FtpServer::vsftpdUser().toLatin1().constData());
+        ASSERT_NE(pw, nullptr);
+        ASSERT_EQ(::chown(QFile::encodeName(path).constData(), pw->pw_uid, pw->pw_gid), 0);
+    }
+}
+
+} // namespace
+
+TEST_P(SessionChmodServers, PermissionsOfSeveralFilesChangeAndShowInTheNewListing)
+{
+    const auto rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    ASSERT_TRUE(connect());
+    writeFile(root + "/plain.txt", rw | QFileDevice::ReadGroup | QFileDevice::ReadOther, GetParam());
+    writeFile(root + "/with space.sh", rw, GetParam());
+    h.session.Refresh();
+    ASSERT_TRUE(h.idle(15000));
+    ASSERT_EQ(attributesOf("plain.txt"), "-rw-r--r--");
+    ui.answer = setTo("750");
+    h.session.ChangeFileAttributes({h.rowOf("plain.txt"), h.rowOf("with space.sh")});
+    ASSERT_TRUE(testenv::waitFor([&] {
+        return h.idle() && !h.session.Busy() && !(h.session.SessionFlags() & sessionflag::ChmodBatch);
+    }, 20000));
+    const auto mask = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                      | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                      | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    if (GetParam() == Kind::Vsftpd) {
+        // vsftpd never lets an anonymous login use SITE CHMOD: the first
+        // refusal ends the batch, the second file is not tried, the new
+        // listing shows the permissions unchanged.
+        EXPECT_EQ(h.logCount("> SITE CHMOD"), 1);
+        EXPECT_EQ(h.logCount("Error 550"), 1);
+        EXPECT_EQ(attributesOf("plain.txt"), "-rw-r--r--");
+        EXPECT_EQ(attributesOf("with space.sh"), "-rw-------");
+        EXPECT_EQ(QFileInfo(root + "/with space.sh").permissions() & mask, rw);
+        return;
+    }
+    EXPECT_EQ(h.logCount("Error"), 0) << h.pane.Lines().join("\n").toStdString();
+    EXPECT_EQ(attributesOf("plain.txt"), "-rwxr-x---");
+    EXPECT_EQ(attributesOf("with space.sh"), "-rwxr-x---");
+    const auto want = rw | QFileDevice::ExeOwner | QFileDevice::ReadGroup | QFileDevice::ExeGroup;
+    EXPECT_EQ(QFileInfo(root + "/plain.txt").permissions() & mask, want);
+    EXPECT_EQ(QFileInfo(root + "/with space.sh").permissions() & mask, want);
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, SessionChmodServers, ::testing::Values(Kind::Pyftpdlib, Kind::Vsftpd),
+                         [](const auto& info) { return info.param == Kind::Pyftpdlib ? "pyftpdlib" : "vsftpd"; });
