@@ -1,6 +1,7 @@
 #include "ui/GuiUserInterface.h"
 
 #include "ui/TFReWrite.h"
+#include "ui/T_ChMod.h"
 #include "ui/TInputForm.h"
 
 #include <QApplication>
@@ -60,4 +61,9 @@ bool GuiUserInterface::InputLine(const QString& Caption, const QString& Prompt, 
 int GuiUserInterface::AskReWrite(QString& FileName)
 {
     return ::AskReWrite(FileName, QApplication::activeWindow());
+}
+
+bool GuiUserInterface::ChangeAttributes(TPermissionFiles& Files)
+{
+    return ::ChangeAttributes(Files, QApplication::activeWindow());
 }

@@ -14,4 +14,6 @@ public:
                    int MaxLength = 255) override;
     // AskReWrite: the overwrite prompt (TFReWrite).
     int AskReWrite(QString& FileName) override;
+    // ChangeAttributes: the permissions dialog (T_ChMod).
+    bool ChangeAttributes(TPermissionFiles& Files) override;
 };

@@ -50,7 +50,7 @@ const QStringList& notYetAvailable()
     static const QStringList names = {
         "cbCmd", "SpeedButton1", "SpeedButton2",
         "UploadSelectedFiles1", "SynchronizeDirectories2",
-        "SynchronizeDirectories1", "FileAttributes1", "DownloadSelectedFiles1"};
+        "SynchronizeDirectories1", "DownloadSelectedFiles1"};
     return names;
 }
 
@@ -74,6 +74,7 @@ T_Main::T_Main(QWidget* parent)
     BuildListMenus();
     ConnectLocalPane();
     ConnectRemoteFileOps();  // after the list menus: it connects their Change Case items
+    ConnectChmod();
     ConnectCompare();
     connect(findChild<QAction*>(QStringLiteral("Preferences1")), &QAction::triggered, this, &T_Main::Preferences1Click);
     FormCreate();

@@ -164,6 +164,8 @@ private:
     int CurrentRemoteRow() const;
     void ShowRemotePopup(const QPoint& at);
     QMenu* PopupMenu2 = nullptr;  // built on first show
+    // File Attributes of the selected remote rows (T_MainChmod.cpp).
+    void ConnectChmod();
 
     // Compare Directories (T_MainCompare.cpp): selects the entries of both
     // lists that have no identical twin in the other list.

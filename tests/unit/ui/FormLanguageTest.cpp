@@ -13,6 +13,7 @@
 #include "ui/T_Carrage.h"
 #include "ui/TFReWrite.h"
 #include "ui/TProgress.h"
+#include "ui/T_ChMod.h"
 #include "ui/T_Options.h"
 #include "ui/TFFtpBase.h"
 
@@ -183,6 +184,8 @@ TEST_F(MainWindowLanguageTest, ShippedLanguagesTranslateEveryTextOfEveryWindow)
     TProgress progress;
     progress.setAttribute(Qt::WA_DeleteOnClose, false); // lives on the stack here
     windows << &overwritePrompt << &progress;
+    T_ChMod permissions;
+    windows << &permissions;
     for (const char* lang : {"Deutsch.lan", "Francais.lan"}) {
         for (QWidget* w : windows) {
             markData(w);
