@@ -48,7 +48,7 @@ namespace {
 const QStringList& notYetAvailable()
 {
     static const QStringList names = {
-        "cbCmd", "SpeedButton1", "SpeedButton2",
+        "SpeedButton1", "SpeedButton2",
         "UploadSelectedFiles1", "SynchronizeDirectories2",
         "SynchronizeDirectories1", "DownloadSelectedFiles1"};
     return names;
@@ -74,6 +74,7 @@ T_Main::T_Main(QWidget* parent)
     BuildListMenus();
     ConnectLocalPane();
     ConnectRemoteFileOps();  // after the list menus: it connects their Change Case items
+    ConnectCustomCommands();
     ConnectChmod();
     ConnectCompare();
     connect(findChild<QAction*>(QStringLiteral("Preferences1")), &QAction::triggered, this, &T_Main::Preferences1Click);
@@ -314,6 +315,7 @@ bool T_Main::FormCloseQuery()
 void T_Main::FormClose()
 {
     SaveOptions();
+    SaveCustomCommands();
     // Free the right pane's rows and the site records they carry.
     siteList_->Clear();
     session_->RemoteModel()->Clear();

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include "session/CustomCommands.h"
 #include "session/Log.h"
 #include "settings/Options.h"
 #include "sites/SiteRecord.h"
@@ -171,6 +172,17 @@ private:
     // lists that have no identical twin in the other list.
     void ConnectCompare();
     void CompareDirectories1Click();
+
+    // Custom commands (T_MainCommands.cpp): the command bar Panel17 and the
+    // command library (commands.txt, read at creation, written at close).
+    void ConnectCustomCommands();
+    void ShowCommandBar(bool visible);
+    void SpeedButton5Click();  // "Do It"
+    void SpeedButton6Click();  // "Commands"
+    void SaveCustomCommands();
+    QFrame* Panel17 = nullptr;
+    TCustomCommands commandLibrary_;
+    TCommandHistory commandHistory_;
 
     // Settings glue (T_MainOptions.cpp): load, save and apply the options
     // record to the window.

@@ -132,17 +132,12 @@ void T_Main::BuildWidgets()
     sbConnect = toolButton("sbConnect", tr("&Connect"), tr("Connect to the selected FTP server"), Panel11);
     sbDisConnect = toolButton("sbDisConnect", tr("&Disconnect"), tr("Close the connection"), Panel11);
     sbStop = toolButton("sbStop", tr("&Stop Transfer"), tr("Stop the running transfer"), Panel11);
-    cbCmd = named(new QComboBox(Panel11), "cbCmd");
-    cbCmd->setToolTip(tr("Custom FTP commands"));
-    cbCmd->setMinimumWidth(180);
     ExplorerButton1 = named(new QPushButton(tr("Exit"), Panel11), "ExplorerButton1");
     ExplorerButton1->setFlat(true);
     ExplorerButton1->setToolTip(tr("Quit the program"));
     top->addWidget(sbConnect);
     top->addWidget(sbDisConnect);
     top->addWidget(sbStop);
-    top->addSpacing(12);
-    top->addWidget(cbCmd);
     top->addStretch(1);
     top->addWidget(ExplorerButton1);
     root->addWidget(Panel11);
@@ -289,7 +284,7 @@ void T_Main::BuildWidgets()
     root->addWidget(Splitter3, 1);
 
     // Widgets whose texts are data (volumes, paths, counters, log lines), not
-    // wording. (The command box keeps its hint translatable; it starts empty.)
+    // wording.
     for (QWidget* w : {static_cast<QWidget*>(DriveComboBox1), static_cast<QWidget*>(FTPPath),
                        static_cast<QWidget*>(pnlLocInfo),
                        static_cast<QWidget*>(pnlFtpInfo), static_cast<QWidget*>(Log)})

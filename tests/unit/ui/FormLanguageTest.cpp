@@ -11,6 +11,7 @@
 #include "ui/TInputForm.h"
 #include "ui/T_About.h"
 #include "ui/T_Carrage.h"
+#include "ui/T_FCmd.h"
 #include "ui/TFReWrite.h"
 #include "ui/TProgress.h"
 #include "ui/T_ChMod.h"
@@ -180,6 +181,8 @@ TEST_F(MainWindowLanguageTest, ShippedLanguagesTranslateEveryTextOfEveryWindow)
     windows << &options;
     T_Carrage lineEnds;
     windows << &lineEnds;
+    T_FCmd commandLibrary;
+    windows << &commandLibrary;
     TFReWrite overwritePrompt;
     TProgress progress;
     progress.setAttribute(Qt::WA_DeleteOnClose, false); // lives on the stack here

@@ -49,7 +49,6 @@ const Component kComponents[] = {
 
 // Commands of features this build does not have yet: present, but disabled.
 const char* const kLaterCommands[] = {
-    "cbCmd",
     "UploadSelectedFiles1", "DownloadSelectedFiles1",
 };
 
