@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <functional>
 #include <pwd.h>
 #include <unistd.h>
@@ -278,3 +280,131 @@ TEST_P(SessionChmodServers, PermissionsOfSeveralFilesChangeAndShowInTheNewListin
 
 INSTANTIATE_TEST_SUITE_P(Servers, SessionChmodServers, ::testing::Values(Kind::Pyftpdlib, Kind::Vsftpd),
                          [](const auto& info) { return info.param == Kind::Pyftpdlib ? "pyftpdlib" : "vsftpd"; });
+
+// --- vsftpd with a local login -------------------------------------------------
+
+namespace {
+
+// vsftpd lets only local logins use SITE CHMOD. This one logs in the
+// fixture's own account through a PAM service that admits that account
+// alone, with any password; the service file exists while the server runs.
+class LocalVsftpd {
+public:
+    ~LocalVsftpd()
+    {
+        if (proc_.state() != QProcess::NotRunning) {
+            proc_.kill();
+            proc_.waitForFinished(5000);
+        }
+        if (!pamFile_.isEmpty())
+            QFile::remove(pamFile_);
+    }
+    bool start(QString* error)
+    {
+        const QString vsftpd = testenv::findProgram("vsftpd");
+        if (vsftpd.isEmpty()) {
+            *error = "vsftpd not installed";
+            return false;
+        }
+        if (::geteuid() != 0) {
+            *error = "a local vsftpd login needs root to add its PAM service";
+            return false;
+        }
+        if (!testftp::FtpServer::ensureVsftpdUser(error))
+            return false;
+        const QByteArray user = testftp::FtpServer::vsftpdUser().toLatin1();
+        const passwd* pw = getpwnam(user.constData());
+        if (!pw || !dir_.isValid()) {
+            *error = "no account or no temporary directory for the local login";
+            return false;
+        }
+        data = dir_.filePath("data");
+        QDir().mkpath(data);
+        QFile::setPermissions(dir_.path(), QFileDevice::Permissions(0x7755));
+        if (::chown(QFile::encodeName(data).constData(), pw->pw_uid, pw->pw_gid) != 0) {
+            *error = "cannot hand the data directory to " + QString::fromLatin1(user);
+            return false;
+        }
+        const QString service = QStringLiteral("varnoth-test-chmod-%1").arg(::getpid());
+        pamFile_ = "/etc/pam.d/" + service;
+        QFile pam(pamFile_);
+        if (!pam.open(QIODevice::WriteOnly)) {
+            *error = "cannot write " + pamFile_;
+            pamFile_.clear();
+            return false;
+        }
+        pam.write("auth required pam_succeed_if.so quiet user = " + user + "\nauth required pam_permit.so\n"
+                  "account required pam_permit.so\nsession required pam_permit.so\n");
+        pam.close();
+        QDir().mkpath("/var/run/vsftpd/empty");
+        port = testenv::freePort();
+        const QString conf = dir_.filePath("vsftpd.conf");
+        QFile c(conf);
+        if (!c.open(QIODevice::WriteOnly)) {
+            *error = "cannot write " + conf;
+            return false;
+        }
+        c.write(QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
+                               "background=NO\nanonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\n"
+                               "chmod_enable=YES\nlocal_umask=022\nlocal_root=%2\npam_service_name=%3\n"
+                               "userlist_enable=NO\npasv_enable=YES\npasv_address=127.0.0.1\n"
+                               "connect_from_port_20=NO\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
+                               "secure_chroot_dir=/var/run/vsftpd/empty\nxferlog_enable=NO\n")
+                    .arg(port)
+                    .arg(data, service)
+                    .toUtf8());
+        c.close();
+        proc_.setProcessChannelMode(QProcess::MergedChannels);
+        proc_.setWorkingDirectory(dir_.path());
+        proc_.start(vsftpd, {conf});
+        if (!proc_.waitForStarted(5000) || !testenv::waitForPort(port, 10000)) {
+            *error = "vsftpd did not come up: " + QString::fromLocal8Bit(proc_.readAll());
+            return false;
+        }
+        return true;
+    }
+    QString data;
+    quint16 port = 0;
+
+private:
+    QTemporaryDir dir_;
+    QProcess proc_;
+    QString pamFile_;
+};
+
+} // namespace
+
+TEST(SessionChmodVsftpd, ALocalLoginChangesPermissionsReadBackFromTheListing)
+{
+    LocalVsftpd server;
+    QString error;
+    ASSERT_TRUE(server.start(&error)) << error.toStdString();
+    const auto rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    writeFile(server.data + "/a.txt", rw | QFileDevice::ReadGroup | QFileDevice::ReadOther, Kind::Vsftpd);
+    writeFile(server.data + "/b c.txt", rw | QFileDevice::ReadGroup | QFileDevice::ReadOther, Kind::Vsftpd);
+    writeFile(server.data + "/other.txt", rw, Kind::Vsftpd);
+    SessionHarness h;
+    ChmodUi ui;
+    setUserInterface(&ui);
+    TFTPServerObj s = SessionHarness::site(server.port, server.data);
+    s.User = testftp::FtpServer::vsftpdUser();
+    s.Pasv = 0;
+    h.session.ConnectTo(s);
+    ASSERT_TRUE(h.idle(15000)) << h.pane.Lines().join("\n").toStdString();
+    auto attributes = [&](const QString& name) {
+        const int row = h.rowOf(name);
+        return row < 0 ? QString() : h.session.RemoteModel()->Entry(row).attributes();
+    };
+    ASSERT_EQ(attributes("a.txt"), "-rw-r--r--");
+    ui.answer = setTo("751");
+    h.session.ChangeFileAttributes({h.rowOf("a.txt"), h.rowOf("b c.txt")});
+    ASSERT_TRUE(testenv::waitFor([&] {
+        return h.idle() && !h.session.Busy() && !(h.session.SessionFlags() & sessionflag::ChmodBatch)
+               && attributes("b c.txt") == "-rwxr-x--x";
+    }, 20000)) << h.pane.Lines().join("\n").toStdString();
+    EXPECT_EQ(h.logCount("Error"), 0);
+    EXPECT_EQ(h.logCount("> SITE CHMOD 751 "), 2);
+    EXPECT_EQ(attributes("a.txt"), "-rwxr-x--x");
+    EXPECT_EQ(attributes("other.txt"), "-rw-------");  // not selected
+    EXPECT_EQ(QFileInfo(server.data + "/a.txt").permissions() & QFileDevice::ExeOther, QFileDevice::ExeOther);
+}
