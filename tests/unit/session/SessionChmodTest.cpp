@@ -188,6 +188,28 @@ TEST(SessionChmod, ARefusedSiteChmodEndsTheBatchAndNoLaterCommandResumesIt)
     EXPECT_EQ(c.h.session.SessionFlags(), 0);
 }
 
+TEST(SessionChmod, StopEndsTheBatchAfterTheCommandUnderWay)
+{
+    Connected c;
+    FakeFtpServer::Reply held{"200 ok"};
+    held.held = true;
+    c.srv.on("SITE", QList<FakeFtpServer::Reply>{held, {"200 ok"}});
+    ASSERT_TRUE(c.start());
+    c.ui.answer = setTo("600");
+    c.h.session.ChangeFileAttributes(c.rows({"my file.txt", "run", "setuid"}));
+    ASSERT_TRUE(testenv::waitFor([&] { return c.srv.heldCount() == 1; }));
+    c.h.session.StopTransfer();
+    c.srv.release();
+    ASSERT_TRUE(testenv::waitFor([&] { return c.h.idle() && c.srv.commands().last() == "LIST"; }));
+    testenv::deliverPostedEvents();
+    const QStringList sent = c.sent();
+    EXPECT_EQ(sent.count("SITE CHMOD 600 my file.txt"), 1);
+    for (const QString& cmd : sent)
+        EXPECT_FALSE(cmd.startsWith("SITE CHMOD 600 run") || cmd.startsWith("SITE CHMOD 600 setuid"))
+            << cmd.toStdString();
+    EXPECT_EQ(c.h.session.SessionFlags(), 0);
+}
+
 // --- real servers ----------------------------------------------------------------
 
 namespace {
