@@ -4,6 +4,8 @@
 
 #include <QAbstractProxyModel>
 #include <QHash>
+#include <QItemSelectionModel>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -123,4 +125,25 @@ QItemSelection DifferingRows(const QAbstractItemModel& view, const QAbstractProx
         }
     }
     return sel;
+}
+
+void ReplaceSelection(QItemSelectionModel& sel, const QItemSelection& rows)
+{
+    const QSignalBlocker block(&sel);
+    const QPersistentModelIndex current = sel.currentIndex();
+    // Dropping the old selection first spares the comparison of the two.
+    sel.reset();
+    // No Rows flag: expanding each range to its row merges range by range.
+    sel.select(rows, QItemSelectionModel::Select);
+    if (current.isValid())
+        sel.setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+}
+
+QList<int> MarkedRows(const std::vector<bool>& marks)
+{
+    QList<int> rows;
+    for (size_t i = 0; i < marks.size(); ++i)
+        if (marks[i])
+            rows << int(i);
+    return rows;
 }

@@ -12,6 +12,7 @@
 
 class QAbstractItemModel;
 class QAbstractProxyModel;
+class QItemSelectionModel;
 
 // Per model row of each list: true when the entry differs (no entry of the
 // same name on the other side, or a different size or modification time).
@@ -38,3 +39,14 @@ DirDifferences CompareDirectories(const QAbstractItemModel& local, const QAbstra
 // proxy maps its rows to the source rows (null when view is the source).
 QItemSelection DifferingRows(const QAbstractItemModel& view, const QAbstractProxyModel* proxy,
                              const std::vector<bool>& differs);
+
+// Replaces the whole selection of sel by rows (whole rows already) with its
+// signals blocked, keeping the current index. Qt would compare the old
+// selection against the new one range by range and its listeners read the
+// selection back row by row, both quadratic in the number of ranges; the
+// caller therefore repaints the view and hands the rows it knows to whoever
+// shows the selection.
+void ReplaceSelection(QItemSelectionModel& sel, const QItemSelection& rows);
+
+// The marked rows' numbers, in order.
+QList<int> MarkedRows(const std::vector<bool>& marks);

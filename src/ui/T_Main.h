@@ -141,6 +141,8 @@ private:
     // The local pane's commands (T_MainLocal.cpp).
     void ConnectLocalPane();
     void UpdateLocalCommands();  // enabling and the summary after a change
+    // The same for the selected source rows given.
+    void ShowLocalSelection(const QList<int>& rows);
     void Viewfile2Click();
     void sbRunClick();
     void sbMkd1Click();

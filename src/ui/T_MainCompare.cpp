@@ -12,23 +12,8 @@
 
 #include <QAction>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QTreeView>
-
-namespace {
-
-// One change of the selection model per list: one selectionChanged, so the
-// list's summary and the engine's selection are worked out once, however
-// many rows change.
-void selectDiffering(QTreeView* list, const QAbstractProxyModel* proxy, const std::vector<bool>& differs)
-{
-    QItemSelectionModel* sel = list->selectionModel();
-    if (!sel)
-        return;
-    sel->select(DifferingRows(*list->model(), proxy, differs),
-                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-}
-
-} // namespace
 
 void T_Main::ConnectCompare()
 {
@@ -42,6 +27,13 @@ void T_Main::CompareDirectories1Click()
     if (siteListShown_ || !session_->RemoteModel())
         return;
     const DirDifferences d = CompareDirectories(*locModel_, *session_->RemoteModel(), FTPOptions.DateType);
-    selectDiffering(lvLoc, localSort_, d.local);
-    selectDiffering(FTPView, remoteSort_, d.remote);
+    // One change of each list's selection, made silently: the views repaint
+    // and the two summaries are worked out once from the rows known here,
+    // however many rows change.
+    ReplaceSelection(*lvLoc->selectionModel(), DifferingRows(*localSort_, localSort_, d.local));
+    ReplaceSelection(*FTPView->selectionModel(), DifferingRows(*remoteSort_, remoteSort_, d.remote));
+    lvLoc->viewport()->update();
+    FTPView->viewport()->update();
+    ShowLocalSelection(MarkedRows(d.local));
+    session_->RemoteSelectionChanged(MarkedRows(d.remote));
 }

@@ -99,7 +99,11 @@ void T_Main::ConnectLocalPane()
 
 void T_Main::UpdateLocalCommands()
 {
-    const QList<int> rows = selectedSourceRows(lvLoc, localSort_);
+    ShowLocalSelection(selectedSourceRows(lvLoc, localSort_));
+}
+
+void T_Main::ShowLocalSelection(const QList<int>& rows)
+{
     const QModelIndex current = lvLoc->currentIndex();
     const bool currentIsFile = current.isValid() && lvLoc->selectionModel()->isSelected(current)
                                && !locModel_->IsDir(localSort_->mapToSource(current).row());

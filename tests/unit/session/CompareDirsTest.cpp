@@ -183,8 +183,9 @@ TEST_F(CompareDirsTest, ARepeatedNameIsPairedWithItsFirstEntry)
 }
 
 // The window hands the differing rows to the view's selection model as one
-// selection: runs of neighbouring rows in the view's order, whole rows.
-TEST_F(CompareDirsTest, DifferingRowsAreOneSelectionOfRunsInTheViewsOrder)
+// selection: runs of neighbouring rows in the view's order, whole rows. It
+// replaces the old selection silently and keeps the current row.
+TEST_F(CompareDirsTest, DifferingRowsReplaceTheSelectionAsRunsInTheViewsOrder)
 {
     for (const char* name : {"a", "b", "c", "d", "e", "f"})
         makeFile(name, 10, at(2024, 3, 7, 9, 5));
@@ -194,23 +195,27 @@ TEST_F(CompareDirsTest, DifferingRowsAreOneSelectionOfRunsInTheViewsOrder)
                  file("d", "10", "Mar 7", "09:05"), file("e", "11", "Mar 7", "09:05"), file("f", "10", "Mar 7", "09:05")},
                 remoteOptions());
     const DirDifferences d = CompareDirectories(local, remote, 0);
+    EXPECT_EQ(MarkedRows(d.remote), (QList<int>{1, 2, 4}));
 
     TListSortProxy proxy;
     proxy.setSourceModel(&remote);
     proxy.SetSortKey(-1);  // by name, descending: f e d c b a
     QItemSelectionModel sel(&proxy);
-    sel.select(proxy.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);  // "f", equal
-    int changed = 0;
-    QObject::connect(&sel, &QItemSelectionModel::selectionChanged, [&changed] { ++changed; });
+    // "f" (equal) selected and current beforehand.
+    sel.setCurrentIndex(proxy.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    int emitted = 0;
+    QObject::connect(&sel, &QItemSelectionModel::selectionChanged, [&emitted] { ++emitted; });
+    QObject::connect(&sel, &QItemSelectionModel::currentChanged, [&emitted] { ++emitted; });
 
     const QItemSelection rows = DifferingRows(proxy, &proxy, d.remote);
     ASSERT_EQ(rows.size(), 2);  // "e", then "c" and "b"
-    sel.select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    EXPECT_EQ(changed, 1);
+    ReplaceSelection(sel, rows);
+    EXPECT_EQ(emitted, 0);
     QStringList selected;
     for (const QModelIndex& i : sel.selectedRows())
         selected << i.data().toString();
     selected.sort();
     EXPECT_EQ(selected, (QStringList{"b", "c", "e"}));
     EXPECT_TRUE(sel.isSelected(proxy.index(1, proxy.columnCount() - 1)));  // whole rows
+    EXPECT_EQ(sel.currentIndex(), proxy.index(0, 0));
 }
