@@ -36,15 +36,6 @@ std::function<bool(TPermissionFiles&)> setTo(const QString& text, bool edited = 
     return [=](TPermissionFiles& files) { return ChangeAttributes(files, text, edited); };
 }
 
-QStringList withoutData(const QStringList& commands)
-{
-    QStringList out;
-    for (const QString& c : commands)
-        if (c != "PASV" && !c.startsWith("PORT"))
-            out << c;
-    return out;
-}
-
 const QByteArray kFiles = "-rw-r--r-- 1 o g 5 Jan 10 10:00 my file.txt\r\n"
                           "-rwxr-xr-x 1 o g 5 Jan 10 10:00 run\r\n"
                           "-rwsr-xr-x 1 o g 5 Jan 10 10:00 setuid\r\n"

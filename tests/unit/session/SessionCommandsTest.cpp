@@ -5,15 +5,6 @@
 
 namespace {
 
-QStringList withoutData(const QStringList& commands)
-{
-    QStringList out;
-    for (const QString& c : commands)
-        if (c != "PASV" && !c.startsWith("PORT"))
-            out << c;
-    return out;
-}
-
 struct Online {
     FakeFtpServer srv;
     SessionHarness h;

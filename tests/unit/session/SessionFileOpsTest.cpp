@@ -28,16 +28,6 @@ QList<Transfer> listings(const QList<QByteArray>& contents)
     return ts;
 }
 
-// The commands a case is about: the data-connection commands left out.
-QStringList withoutData(const QStringList& commands)
-{
-    QStringList out;
-    for (const QString& c : commands)
-        if (c != "PASV" && !c.startsWith("PORT"))
-            out << c;
-    return out;
-}
-
 struct Connected {
     FakeFtpServer srv;
     SessionHarness h;

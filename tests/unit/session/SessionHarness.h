@@ -11,6 +11,17 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+// The commands of a dialogue that a case is about: the data-connection
+// commands (PASV, PORT) left out.
+inline QStringList withoutData(const QStringList& commands)
+{
+    QStringList out;
+    for (const QString& c : commands)
+        if (c != QLatin1String("PASV") && !c.startsWith(QLatin1String("PORT")))
+            out << c;
+    return out;
+}
+
 class ScriptedUi : public IUserInterface {
 public:
     QStringList answers;  // InputLine answers in order; none left: cancel
