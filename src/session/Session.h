@@ -134,7 +134,7 @@ public:
     // Change Case of remote rows: 0 upper case, 1 lower case, 2 as sentence.
     // Names whose new form another entry already has are skipped.
     void ChangeCase(int mode, const QList<int>& rows);
-    // A recursive delete or a batch rename is under way.
+    // A recursive delete is under way.
     bool DeleteRunning() const { return deleteRunning_; }
 
     // --- custom commands (SessionCommands.cpp) --------------------------------
@@ -240,7 +240,6 @@ private:
     void RemoveDirsAfterTypeAscii();
     void ContinueRemoveDirs();
     void DeleteCwdRefused();
-    void DeleteListRefused();
     void SkipDeleteDir();
     void DeleteFailed();
     void EndDelete();
@@ -256,6 +255,7 @@ private:
     void EndChmod();
 
     // SessionNavigation.cpp
+    QStringList TakeListingLines() const;
     void ShowRemoteListing();
     void FillRemoteView();
     void RebuildRemotePath();

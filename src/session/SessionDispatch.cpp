@@ -90,7 +90,7 @@ struct SessionRoutes {
             // A directory of a delete that cannot be entered or listed is
             // left alone; the rest of the delete goes on.
             {ftpRqCwd, deleteScanning, &TSession::DeleteCwdRefused, "delete: skip that directory", true},
-            {ftpRqDir, deleteScanning, &TSession::DeleteListRefused, "delete: skip that directory", true},
+            {ftpRqDir, deleteScanning, &TSession::SkipDeleteDir, "delete: skip that directory", true},
             {ftpRqNone, deleting, &TSession::DeleteFailed, "delete: log, back to the start directory"},
             {ftpRqRename, always, &TSession::RenameFailed, "log; a Change Case batch ends"},
             {ftpRqQuote, chmodBatch, &TSession::ChmodFailed, "permissions: log, end the batch, list again"},

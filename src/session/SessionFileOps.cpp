@@ -17,7 +17,6 @@
 
 #include "i18n/MainMessages.h"
 #include "listing/ListingParser.h"
-#include "listing/ListingText.h"
 #include "session/NameCase.h"
 #include "session/RemotePaths.h"
 #include "session/SiteList.h"
@@ -287,13 +286,7 @@ void TSession::ContinueDelete()
 // subdirectories DirQueue.
 void TSession::QueueDeleteListing()
 {
-    QStringList lines;
-    QFile file(listingFile_);
-    if (file.open(QIODevice::ReadOnly)) {
-        lines = DecodeListingLines(file.readAll());
-        file.close();
-    }
-    QFile::remove(listingFile_);
+    const QStringList lines = TakeListingLines();
     if (stopRequested_) {
         EndDelete();
         return;
@@ -364,11 +357,6 @@ void TSession::ContinueRemoveDirs()
 void TSession::DeleteCwdRefused()
 {
     ftp_.SetHostDirName(deleteCwdFrom_);
-    SkipDeleteDir();
-}
-
-void TSession::DeleteListRefused()
-{
     SkipDeleteDir();
 }
 

@@ -140,6 +140,19 @@ void TSession::Refresh()
     StartListing();
 }
 
+// The listing file's lines; the file is deleted (none: no lines).
+QStringList TSession::TakeListingLines() const
+{
+    QStringList lines;
+    QFile file(listingFile_);
+    if (file.open(QIODevice::ReadOnly)) {
+        lines = DecodeListingLines(file.readAll());
+        file.close();
+    }
+    QFile::remove(listingFile_);
+    return lines;
+}
+
 // The finished listing: read and delete the listing file, parse it with the
 // site's server type, fill the remote list and rebuild the path box.
 void TSession::ShowRemoteListing()
@@ -149,13 +162,7 @@ void TSession::ShowRemoteListing()
         SessionEnded();
         return;
     }
-    listingRaw_.clear();
-    QFile file(listingFile_);
-    if (file.open(QIODevice::ReadOnly)) {
-        listingRaw_ = DecodeListingLines(file.readAll());
-        file.close();
-    }
-    QFile::remove(listingFile_);
+    listingRaw_ = TakeListingLines();
     const TFTPServerObj& site = CurrentSite();
     ParsedListing parsed = parseListingEntries(listingRaw_, ListingFormat::fromAnswer(site.Answer));
     if (!parsed.directory.isEmpty())

@@ -3,6 +3,7 @@
 #include "i18n/MsgLanguage.h"
 #include "session/LineEndings.h"
 #include "settings/Options.h"
+#include "ui/DialogButtons.h"
 #include "ui/FontRec.h"
 #include "ui/FormLanguage.h"
 
@@ -40,18 +41,8 @@ T_Carrage::T_Carrage(QWidget* parent) : QDialog(parent)
     rbCR = radio("rbCR", "CR", lineend::Cr);
     rbNo->setChecked(true);
 
-    SpeedButton1 = new QPushButton(QStringLiteral("Apply"), this);
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setDefault(true);
-    SpeedButton2 = new QPushButton(QStringLiteral("Cancel"), this);
-    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
-    connect(SpeedButton1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(SpeedButton2, &QPushButton::clicked, this, &QDialog::reject);
+    QHBoxLayout* buttons = ApplyCancelButtons(this, SpeedButton1, SpeedButton2);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(SpeedButton1);
-    buttons->addWidget(SpeedButton2);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(choices);
     layout->addLayout(buttons);

@@ -1,6 +1,7 @@
 #include "ui/T_ChMod.h"
 
 #include "settings/Options.h"
+#include "ui/DialogButtons.h"
 #include "ui/FontRec.h"
 #include "ui/FormLanguage.h"
 
@@ -56,22 +57,12 @@ T_ChMod::T_ChMod(QWidget* parent) : QDialog(parent)
     manual->addStretch(1);
     connect(Edit1, &QLineEdit::textEdited, this, &T_ChMod::Edit1Edited);
 
-    SpeedButton1 = new QPushButton(QStringLiteral("Apply"), this);
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setDefault(true);
-    SpeedButton2 = new QPushButton(QStringLiteral("Cancel"), this);
-    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
-    connect(SpeedButton1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(SpeedButton2, &QPushButton::clicked, this, &QDialog::reject);
+    QHBoxLayout* buttons = ApplyCancelButtons(this, SpeedButton1, SpeedButton2);
 
     auto* top = new QHBoxLayout;
     top->addLayout(grid);
     top->addSpacing(12);
     top->addWidget(GroupBox1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(SpeedButton1);
-    buttons->addWidget(SpeedButton2);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(buttons);

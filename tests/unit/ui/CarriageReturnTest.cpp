@@ -1,6 +1,7 @@
 // "Carriage Return" in the window: the dialog, the selected local files
 // converted and reported in the log, directories and Cancel left alone.
 #include "MainWindowFixture.h"
+#include "ModalAnswerer.h"
 
 #include "i18n/MsgLanguage.h"
 #include "session/LineEndings.h"
@@ -35,30 +36,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
-// Answers the line-ending dialog once it is shown: answer gets the dialog
-// and clicks what the user would. Counts the dialogs it saw.
-class DialogAnswerer {
-public:
-    explicit DialogAnswerer(std::function<void(T_Carrage*)> answer) : answer_(std::move(answer))
-    {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<T_Carrage*>(w); d && d->isVisible() && d != handled_) {
-                    handled_ = d;
-                    ++shown;
-                    answer_(d);
-                }
-        });
-        timer_.start();
-    }
-    int shown = 0;
-
-private:
-    std::function<void(T_Carrage*)> answer_;
-    QTimer timer_;
-    T_Carrage* handled_ = nullptr;
-};
+using DialogAnswerer = ModalAnswerer<T_Carrage>;
 
 class CarriageReturnTest : public MainWindowTest {
 protected:

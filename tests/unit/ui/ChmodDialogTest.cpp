@@ -3,6 +3,7 @@
 // uncheck, and what "Apply" and "Cancel" hand back. File Attributes in the
 // window reaches the dialog.
 #include "MainWindowFixture.h"
+#include "ModalAnswerer.h"
 
 #include "FtpServers.h"
 #include "session/Session.h"
@@ -50,29 +51,7 @@ QString states(const T_ChMod& d)
     return s;
 }
 
-// Answers the dialog once it shows.
-class Answerer {
-public:
-    explicit Answerer(std::function<void(T_ChMod*)> answer) : answer_(std::move(answer))
-    {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<T_ChMod*>(w); d && d->isVisible() && d != handled_) {
-                    handled_ = d;
-                    ++shown;
-                    answer_(d);
-                }
-        });
-        timer_.start();
-    }
-    int shown = 0;
-
-private:
-    std::function<void(T_ChMod*)> answer_;
-    QTimer timer_;
-    T_ChMod* handled_ = nullptr;
-};
+using Answerer = ModalAnswerer<T_ChMod>;
 
 } // namespace
 
