@@ -346,11 +346,11 @@ int runPut(const QStringList& args)
     bool ok = run.step([&] { ftp.TypeSet(); });
     ftp.SetHostFileName(remote);
     ftp.SetLocalFileName(local);
-    qint32 resumeAt = 0;
+    qint64 resumeAt = 0;
     if (ok && run.connection().resume) {
         try {
             if (ftp.Synchronize([&] { ftp.Size(); }))
-                resumeAt = qint32(qMin<qint64>(ftp.SizeResult(), INT32_MAX));
+                resumeAt = ftp.SizeResult();
         } catch (const std::exception&) {
         }
     }

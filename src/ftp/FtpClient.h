@@ -85,8 +85,8 @@ public:
     TFtpClientState State() const { return m_state; }
     int StatusCode() const { return m_statusCode; }
     QString LastResponse() const { return m_lastResponse; }
-    qint32 ResumeAt() const { return m_resumeAt; }
-    void SetResumeAt(qint32 v) { m_resumeAt = v; }
+    qint64 ResumeAt() const { return m_resumeAt; }
+    void SetResumeAt(qint64 v) { m_resumeAt = v; }
     bool Passive() const { return m_passive; }
     void SetPassive(bool v) { m_passive = m_connectionType == ftpDirect ? v : true; }
     bool ListAll() const { return m_listAll; }
@@ -305,7 +305,7 @@ protected:
     qint64 m_sizeResult = -1;
     QString m_sizeFile;          // HostFileName the size result belongs to
     QString m_dirResult;
-    qint32 m_resumeAt = 0;
+    qint64 m_resumeAt = 0;
     Handler m_next = nullptr;
     Handler m_done = nullptr;
     std::vector<int> m_okResponses;

@@ -145,7 +145,7 @@ void TCustomFtpCli::DoRest()
     const bool uploadRestart = m_requestType == ftpRqRestartPut || m_requestType == ftpRqRestartTransmit;
     if (!uploadRestart && !(m_options & ftpNoAutoResumeAt)) {
         const QFileInfo info(m_localFileName);
-        m_resumeAt = info.exists() ? qint32(qMin<qint64>(info.size(), INT32_MAX)) : -1;
+        m_resumeAt = info.exists() ? info.size() : -1;
     }
     const qint64 remoteSize = KnownRemoteSize();
     if (!uploadRestart && remoteSize >= 0 && m_resumeAt > remoteSize) {

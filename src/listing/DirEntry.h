@@ -146,3 +146,10 @@ void AdviseHugePages(void* data, size_t bytes);
 // split the text themselves.
 QString escapeDirEntryField(const QString& field);
 QString unescapeDirEntryField(QStringView field);
+
+// A symbolic link (its attributes begin with "l", or the listing named a
+// target), whatever it points to.
+inline bool IsLinkEntry(const DirEntry& e)
+{
+    return e.attributesView().startsWith(QLatin1Char('l'), Qt::CaseInsensitive) || !e.linkTargetView().isEmpty();
+}

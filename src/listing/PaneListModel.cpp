@@ -1,5 +1,8 @@
 #include "listing/PaneListModel.h"
 
+#include <QMimeData>
+#include <algorithm>
+
 namespace {
 constexpr int kSizeColumn = 1;
 } // namespace
@@ -23,7 +26,45 @@ int TPaneListModel::columnCount(const QModelIndex& parent) const
 
 Qt::ItemFlags TPaneListModel::flags(const QModelIndex& index) const
 {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+    return index.isValid()
+               ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren | Qt::ItemIsDragEnabled
+               : Qt::NoItemFlags;
+}
+
+QStringList TPaneListModel::mimeTypes() const { return {QLatin1String(kPaneRowsMimeType)}; }
+
+QMimeData* TPaneListModel::mimeData(const QModelIndexList& indexes) const
+{
+    QList<int> rows;
+    for (const QModelIndex& i : indexes)
+        if (i.isValid() && i.model() == this && !rows.contains(i.row()))
+            rows << i.row();
+    std::sort(rows.begin(), rows.end());
+    QStringList text{objectName()};
+    for (int r : rows)
+        text << QString::number(r);
+    auto* data = new QMimeData;
+    data->setData(QLatin1String(kPaneRowsMimeType), text.join(QLatin1Char('\n')).toUtf8());
+    return data;
+}
+
+QList<int> DraggedRows(const QMimeData* data, QString* model)
+{
+    QList<int> rows;
+    if (model)
+        model->clear();
+    if (!data || !data->hasFormat(QLatin1String(kPaneRowsMimeType)))
+        return rows;
+    const QStringList text = QString::fromUtf8(data->data(QLatin1String(kPaneRowsMimeType))).split(QLatin1Char('\n'));
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        bool ok = false;
+        const int r = text[i].toInt(&ok);
+        if (ok && r >= 0)
+            rows << r;
+    }
+    if (model)
+        *model = text.value(0);
+    return rows;
 }
 
 QVariant TPaneListModel::headerData(int section, Qt::Orientation orientation, int role) const

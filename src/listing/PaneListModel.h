@@ -8,6 +8,15 @@
 #include <QStringList>
 #include <QVariantList>
 
+class QMimeData;
+
+// The type of a drag of pane rows.
+inline constexpr char kPaneRowsMimeType[] = "application/x-varnoth-pane-rows";
+
+// The rows a drag of pane rows carries, and the object name of the model
+// they came from (empty when data is no such drag).
+QList<int> DraggedRows(const QMimeData* data, QString* model);
+
 class TPaneListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -17,7 +26,12 @@ public:
     void SetImageDecorations(const QVariantList& decorations);
 
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    // Rows may be dragged to the other pane: the drag carries the model's
+    // object name and the source rows (see DraggedRows).
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
     // The size column's title is right-aligned, as its cells are.
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,

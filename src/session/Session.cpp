@@ -239,6 +239,7 @@ void TSession::ConnectSite()
             emit LocalDirWanted(dir);
     }
     flags_ = 0;
+    timeCmd_ = 3;  // learned afresh on every connection
     userEnded_ = false;
     loginAttempts_ = 0;
     Display(QString());
@@ -322,6 +323,10 @@ void TSession::SessionEnded()
     deleteRunning_ = false;
     renameBatch_ = false;
     ClearQueues();
+    const bool downloading = transfer_ == TransferKind::Download;
+    EndTransferState();
+    if (downloading)
+        emit LocalRefreshWanted();
     SetBusy(false);
     SetPhase(Phase::SiteList);
     remoteModel_->Clear();

@@ -13,6 +13,7 @@
 //   SessionDispatch.cpp    the request dispatcher
 //   SessionNavigation.cpp  remote navigation and showing a listing
 //   SessionCommands.cpp    custom commands typed or chosen by the user
+//   SessionTransfers.cpp   downloads and uploads of files and whole trees
 #include "ftp/FtpClient.h"
 #include "listing/DirEntry.h"
 #include "listing/RemoteListModel.h"
@@ -21,7 +22,9 @@
 #include "settings/Options.h"
 #include "sites/SiteRecord.h"
 
+#include <QDateTime>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QStringListModel>
 #include <QTimer>
@@ -144,6 +147,25 @@ public:
     // afterwards. A text with a line break is refused with a line in the log.
     bool SendCustomCommand(const QString& text);
 
+    // --- transfers (SessionTransfers.cpp) -------------------------------------
+    // Copies the given remote rows (files and directories, whole trees) into
+    // the local pane's directory, one file at a time.
+    void StartDownload(const QList<int>& rows);
+    // Copies the given entries of the local pane's directory (names) into
+    // the server's current directory.
+    void StartUpload(const QStringList& names);
+    // A batch may start: logged in, the client idle, nothing under way.
+    bool CanTransfer() const;
+    // The Transfer Type menu: 0 Auto (by the extension list Ext), 1 ASCII,
+    // 2 binary.
+    void SetTransferType(int kind) { transferType_ = kind; }
+    int TransferType() const { return transferType_; }
+    enum class TransferKind { None, Download, Upload };
+    TransferKind RunningTransfer() const { return transfer_; }
+    // How this connection sets a file's time on the server: 0 MFMT, 1 MDTM,
+    // 2 neither works, 3 not yet known (every connection starts there).
+    int TimeCommandMode() const { return timeCmd_; }
+
     // --- state ---------------------------------------------------------------
     Phase CurrentPhase() const { return phase_; }
     bool SiteListShown() const { return phase_ == Phase::SiteList || phase_ == Phase::Connecting; }
@@ -190,6 +212,15 @@ signals:
     void NewSiteWanted();
     // Progress of a running transfer (the client's count).
     void TransferProgress(int count);
+    // A file of a batch starts: name as the progress window shows it,
+    // sending for an upload, step bytes per progress unit, size in bytes.
+    void TransferFileStarted(const QString& name, bool sending, qint64 step, qint64 size);
+    // The file under way has ended (done or not).
+    void TransferFileEnded();
+    // A batch has ended, finished, stopped or failed: no progress follows.
+    void TransferBatchEnded();
+    // A download has ended: the local pane shows its directory again.
+    void LocalRefreshWanted();
 
 private:
     friend struct SessionRoutes;
@@ -254,6 +285,43 @@ private:
     void ChmodFailed();
     void EndChmod();
 
+    // SessionTransfers.cpp
+    struct QueuedFile {
+        QString source, target;
+        qint64 size = -1;    // -1 unknown
+        QDateTime time;      // the source's time, local; invalid when unknown
+    };
+    struct QueuedDir {
+        QString source, target;
+    };
+    bool BeginBatch(TransferKind kind);
+    void ClearTransferQueues();
+    void DownloadNext();
+    void EnterDownloadDir();
+    void ListTreeDir();
+    void QueueDownloadListing();
+    void SkipDownloadDir();
+    void UploadNext();
+    void EnterUploadDir();
+    void TakeUploadListing();
+    void MakeMissingDir();
+    void MkdAfterWalkUp();
+    void CwdIntoMadeDir();
+    bool CheckOverwrite(bool download);
+    bool TargetExists(bool download, const QString& target) const;
+    const std::vector<DirEntry>& TargetListing() const;
+    qint64 RemoteListedSize(const QString& name) const;
+    void StartFileTransfer();
+    void RunFileRequest();
+    void AfterGet();
+    void AfterPut();
+    void TransferFailed();
+    void SetRemoteFileTime();
+    void AfterTimeCommand();
+    void FinishBatch(bool refreshAlways);
+    void FailBatch();
+    void EndTransferState();
+
     // SessionNavigation.cpp
     QStringList TakeListingLines() const;
     void ShowRemoteListing();
@@ -290,6 +358,22 @@ private:
     bool deleteRunning_ = false; // a recursive delete owns the connection
     QString deleteCwdFrom_;      // where the client stood before the delete's last CWD
     bool renameBatch_ = false;   // Change Case renames pair after pair
+    // Transfers: the batch under way, its queues and what it has learned.
+    TransferKind transfer_ = TransferKind::None;
+    QList<QueuedFile> xferFiles_;
+    QList<QueuedDir> xferDirs_;
+    QSet<QString> visitedDirs_;             // remote directories a download entered
+    std::vector<DirEntry> treeListing_;     // the upload's current remote directory
+    bool inTree_ = false;                   // the upload stands in a directory of the batch
+    bool overwriteAll_ = false, skipAll_ = false, resumeCurrent_ = false;
+    QueuedFile current_;                    // the file whose request runs
+    QString treeLocalDir_;                  // download: the local folder of the listed directory
+    QString mkdTarget_;
+    int transferType_ = 0;
+    quint8 timeCmd_ = 3;
+    bool timeCommandRunning_ = false;      // MFMT/MDTM after an upload is under way
+    bool probingMdtm_ = false;             // ... and it is MDTM, tried after MFMT failed
+    bool madeDir_ = false;                 // the upload's directory was just made
     QStringListModel remotePath_;
     int remotePathIndex_ = 0;
     QString infoLine_;

@@ -45,6 +45,11 @@ struct SessionRoutes {
         return s.deleteRunning_ && (s.flags_ & sessionflag::DeleteRemoveDirs);
     }
     static bool renameBatch(const TSession& s) { return s.renameBatch_; }
+    static bool downloading(const TSession& s) { return s.transfer_ == TSession::TransferKind::Download; }
+    static bool uploading(const TSession& s) { return s.transfer_ == TSession::TransferKind::Upload; }
+    static bool transferring(const TSession& s) { return s.transfer_ != TSession::TransferKind::None; }
+    static bool uploadWalkUp(const TSession& s) { return uploading(s) && (s.flags_ & sessionflag::MkdWalkUp); }
+    static bool settingFileTime(const TSession& s) { return s.timeCommandRunning_; }
     // A keep-alive command that completes is never a step of the batch.
     static bool chmodBatch(const TSession& s)
     {
@@ -62,13 +67,23 @@ struct SessionRoutes {
             {ftpRqSyst, always, &TSession::RunPwd, "ask where the login put us"},
             {ftpRqPwd, always, &TSession::TakePwdAndList, "take the home directory, list it"},
             {ftpRqTypeSet, always, &TSession::AfterTypeSet, "TYPE A done: the step that waited for it"},
-            // Batches (delete, upload, mirror) put their Cwd/Mkd/CDup rows here.
+            // Batches (delete, transfers, mirror) put their Cwd/Mkd/CDup rows here.
+            {ftpRqCwd, uploadWalkUp, &TSession::MkdAfterWalkUp, "upload: in the parent, make the directory"},
+            {ftpRqCwd, transferring, &TSession::ListTreeDir, "transfer: in the next directory, list it"},
+            {ftpRqMkd, uploading, &TSession::CwdIntoMadeDir, "upload: made, now enter it"},
             {ftpRqCwd, deleteRemovingDirs, &TSession::RemoveDirsAfterTypeAscii, "delete: stepped out, remove"},
             {ftpRqCDup, deleteRemovingDirs, &TSession::RemoveDirsAfterTypeAscii, "delete: stepped out, remove"},
             {ftpRqCwd, always, &TSession::ListWithTypeAscii, "a new directory: list it"},
             {ftpRqMkd, always, &TSession::ListWithTypeAscii, "a new directory: list again"},
             {ftpRqCDup, always, &TSession::ListWithTypeAscii, "one level up: list it"},
             // Transfers and deletes put their listing rows here.
+            {ftpRqDir, downloading, &TSession::QueueDownloadListing, "download: queue what the directory holds"},
+            {ftpRqDir, uploading, &TSession::TakeUploadListing, "upload: what the directory holds already"},
+            {ftpRqGet, downloading, &TSession::AfterGet, "download: the file's time, the next file"},
+            {ftpRqRestartGet, downloading, &TSession::AfterGet, "download: the file's time, the next file"},
+            {ftpRqPut, uploading, &TSession::AfterPut, "upload: the file's time on the server"},
+            {ftpRqRestartPut, uploading, &TSession::AfterPut, "upload: the file's time on the server"},
+            {ftpRqQuote, settingFileTime, &TSession::AfterTimeCommand, "upload: time set (or not), the next file"},
             {ftpRqDir, deleteScanning, &TSession::QueueDeleteListing, "delete: queue what the directory holds"},
             {ftpRqDir, always, &TSession::ShowRemoteListing, "show the listing"},
             {ftpRqDele, deleting, &TSession::ContinueDelete, "delete: the next file or directory"},
@@ -94,7 +109,18 @@ struct SessionRoutes {
             {ftpRqNone, deleting, &TSession::DeleteFailed, "delete: log, back to the start directory"},
             {ftpRqRename, always, &TSession::RenameFailed, "log; a Change Case batch ends"},
             {ftpRqQuote, chmodBatch, &TSession::ChmodFailed, "permissions: log, end the batch, list again"},
-            // Uploads put their "create the missing directory" row here.
+            // Transfers: a file that fails is logged and the batch goes on;
+            // a directory an upload cannot enter is made first.
+            {ftpRqGet, downloading, &TSession::TransferFailed, "download: log, the next file", true},
+            {ftpRqRestartGet, downloading, &TSession::TransferFailed, "download: log, the next file", true},
+            {ftpRqPut, uploading, &TSession::TransferFailed, "upload: log, the next file", true},
+            {ftpRqRestartPut, uploading, &TSession::TransferFailed, "upload: log, the next file", true},
+            {ftpRqQuote, settingFileTime, &TSession::AfterTimeCommand, "upload: no time set, the next file", true},
+            {ftpRqCwd, uploadWalkUp, &TSession::FailBatch, "upload: the parent cannot be entered"},
+            {ftpRqCwd, uploading, &TSession::MakeMissingDir, "upload: make the missing directory", true},
+            {ftpRqCwd, downloading, &TSession::SkipDownloadDir, "download: skip that directory", true},
+            {ftpRqDir, downloading, &TSession::SkipDownloadDir, "download: skip that directory", true},
+            {ftpRqNone, transferring, &TSession::FailBatch, "transfer: end the batch, list again"},
             {ftpRqCwd, always, &TSession::CwdFailed, "back to where the batch started"},
             {ftpRqDir, always, &TSession::DirFailed, "log, abort"},
             {ftpRqNone, always, &TSession::LogFailure, "any other: log and wait for the user"},
@@ -143,6 +169,10 @@ bool TSession::IsFailure(TFtpRequest rq, int error) const
     // Inside a delete, a directory that answers anything but success is not
     // one whose listing may be acted on.
     if (deleteRunning_ && (flags_ & sessionflag::DeleteScan) && (rq == ftpRqCwd || rq == ftpRqDir))
+        return true;
+    // Inside a transfer a directory change or a made directory counts only
+    // when it succeeded (a Stop clears the tree flags, not the batch).
+    if (transfer_ != TransferKind::None && (rq == ftpRqCwd || rq == ftpRqMkd || rq == ftpRqTypeSet))
         return true;
     switch (rq) {
     case ftpRqConnect:

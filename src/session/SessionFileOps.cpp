@@ -27,12 +27,6 @@
 
 namespace {
 
-// A link is removed as what it is (DELE), whatever it points to.
-bool IsLinkEntry(const DirEntry& e)
-{
-    return e.attributesView().startsWith(QLatin1Char('l'), Qt::CaseInsensitive) || !e.linkTargetView().isEmpty();
-}
-
 // A name a delete may send: one entry of the directory, never a path.
 bool IsPlainName(const QString& name)
 {
@@ -216,6 +210,7 @@ void TSession::DeleteItems(const QList<int>& rows)
         if (name.isEmpty())
             continue;
         const DirEntry& e = remoteModel_->Entry(row);
+        // A link is removed as what it is (DELE), whatever it points to.
         (e.directory && !IsLinkEntry(e) ? dirs : files) << name;
     }
     if (files.isEmpty() && dirs.isEmpty())

@@ -48,9 +48,7 @@ namespace {
 const QStringList& notYetAvailable()
 {
     static const QStringList names = {
-        "SpeedButton1", "SpeedButton2",
-        "UploadSelectedFiles1", "SynchronizeDirectories2",
-        "SynchronizeDirectories1", "DownloadSelectedFiles1"};
+        "SynchronizeDirectories2", "SynchronizeDirectories1"};
     return names;
 }
 
@@ -76,6 +74,7 @@ T_Main::T_Main(QWidget* parent)
     ConnectRemoteFileOps();  // after the list menus: it connects their Change Case items
     ConnectCustomCommands();
     ConnectChmod();
+    ConnectTransfers();
     ConnectCompare();
     connect(findChild<QAction*>(QStringLiteral("Preferences1")), &QAction::triggered, this, &T_Main::Preferences1Click);
     FormCreate();

@@ -3,6 +3,7 @@
 // pane (site list or server directory), the log under both. Every widget,
 // menu item and component carries its component name as object name, so
 // language files and tests address them by name.
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -169,6 +170,18 @@ private:
     QMenu* PopupMenu2 = nullptr;  // built on first show
     // File Attributes of the selected remote rows (T_MainChmod.cpp).
     void ConnectChmod();
+
+    // Transfers (T_MainTransfers.cpp): Upload and Download of the selected
+    // rows or of rows dragged onto the other pane, the Transfer Type menu,
+    // and the progress window that follows the engine's batch.
+    void ConnectTransfers();
+    void DownloadSelected();
+    void UploadSelected();
+    void UploadRows(const QList<int>& rows);  // source rows of the local list
+    void TransferFileStarted(const QString& name, bool sending, qint64 step, qint64 size);
+    void TransferProgressed(int units);
+    qint64 lastProgress_ = 0;
+    QElapsedTimer progressShown_;
 
     // Compare Directories (T_MainCompare.cpp): selects the entries of both
     // lists that have no identical twin in the other list.

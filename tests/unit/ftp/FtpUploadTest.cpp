@@ -140,7 +140,7 @@ TEST(FtpUpload, ReadErrorInTheMiddleOfABinaryUploadFails)
     h.ftp.SetBinary(true);
     h.ftp.SetLocalFileName(QStringLiteral("/proc/self/mem"));
     h.ftp.SetHostFileName("up");
-    h.ftp.SetResumeAt(qint32(reinterpret_cast<quintptr>(area)));
+    h.ftp.SetResumeAt(qint64(reinterpret_cast<quintptr>(area)));
     ASSERT_TRUE(h.run([&] { h.ftp.RestartPut(); }));
     ::munmap(area, size_t(readable.size()));
     EXPECT_EQ(h.lastError(), 426);

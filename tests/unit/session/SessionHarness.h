@@ -9,6 +9,7 @@
 #include "settings/Globals.h"
 
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 // The commands of a dialogue that a case is about: the data-connection
@@ -28,10 +29,24 @@ public:
     QStringList prompts;
     QStringList boxes;           // message box texts in order
     int boxAnswer = mb::IdOk;    // the button every message box returns
+    QList<int> rewrite;          // AskReWrite answers in order; none left: Cancel
+    QStringList rewriteAsked;    // the names AskReWrite was asked about
+    QStringList saveAs;          // the names a SaveAs answer hands back, in order
+    std::function<void()> whileAsking;  // runs inside AskReWrite (a Stop, a close)
     int ShowMessageBox(const QString& text, const QString&, int) override
     {
         boxes << text;
         return boxAnswer;
+    }
+    int AskReWrite(QString& name) override
+    {
+        rewriteAsked << name;
+        if (whileAsking)
+            whileAsking();
+        const int answer = rewrite.isEmpty() ? int(overwrite::Cancel) : rewrite.takeFirst();
+        if (answer == overwrite::SaveAs)
+            name = saveAs.isEmpty() ? QString() : saveAs.takeFirst();
+        return answer;
     }
     bool InputLine(const QString& caption, const QString&, QString& value, bool, int) override
     {
