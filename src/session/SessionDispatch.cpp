@@ -205,11 +205,13 @@ void TSession::Dispatch(TFtpRequest rq, int error)
     }
     if (!row)
         return;  // any other request: nothing follows
+    // Taken first: the step may start the next request, which clears it.
+    const QString reason = ftp_.ErrorMessage();
     (this->*row->step)();
     if (!failed && rq == ftpRqDir && error != 0 && error != 550 && error != 450) {
         // A listing cut short (a transfer error, the listing limit) is shown
         // as far as it came, and the reason is logged.
-        Display(Msg(mainmsg::Error) + " " + ftp_.ErrorMessage());
+        Display(Msg(mainmsg::Error) + " " + reason);
     }
 }
 

@@ -137,7 +137,7 @@ void TSession::DownloadNext()
 {
     if (transfer_ != TransferKind::Download)
         return;
-    if (stopRequested_ || !ftp_.Connected()) {
+    if (stopRequested_ || !ftp_.Connected() || userEnded_) {
         ClearTransferQueues();
         stopRequested_ = false;
         FinishBatch(false);
@@ -285,8 +285,13 @@ void TSession::StartUpload(const QStringList& names)
     QList<QueuedFile> files;
     QList<QueuedDir> dirs;
     for (const QString& name : names) {
-        if (!IsSafeEntryName(name))
+        // A line break in a name would end the command early: such a file is
+        // never offered to the server (as inside a tree).
+        if (!IsSafeEntryName(name) || name.contains(QLatin1Char('\r')) || name.contains(QLatin1Char('\n'))) {
+            if (name != QLatin1String("..") && name != QLatin1String("."))
+                Display(QStringLiteral("! %1 is not uploaded: the name cannot be sent to a server").arg(Printable(name)));
             continue;
+        }
         const QString path = localBase + name;
         qint64 size = 0;
         QDateTime modified;
@@ -316,7 +321,7 @@ void TSession::UploadNext()
 {
     if (transfer_ != TransferKind::Upload)
         return;
-    if (stopRequested_ || !ftp_.Connected()) {
+    if (stopRequested_ || !ftp_.Connected() || userEnded_) {
         ClearTransferQueues();
         stopRequested_ = false;
         FinishBatch(true);
@@ -515,7 +520,9 @@ bool TSession::CheckOverwrite(bool download)
         }
         break;
     }
-    return !asked || (!stopRequested_ && ftp_.Connected() && transfer_ != TransferKind::None);
+    // A Disconnect meanwhile has its QUIT under way: the connection is still
+    // up, yet the batch must not go on.
+    return !asked || (!stopRequested_ && !userEnded_ && ftp_.Connected() && transfer_ != TransferKind::None);
 }
 
 // --- one file --------------------------------------------------------------
@@ -667,7 +674,7 @@ void TSession::FinishBatch(bool refreshAlways)
 {
     const bool away = WithSlash(ftp_.HostDirName()) != WithSlash(remoteBase_);
     EndTransferState();
-    if (!ftp_.Connected() || (!away && !refreshAlways)) {
+    if (!ftp_.Connected() || userEnded_ || (!away && !refreshAlways)) {
         SetBusy(false);
         return;
     }
