@@ -1,0 +1,194 @@
+// Drives the session engine headless through one batch, as the window's
+// Download and Upload buttons do, and reports what the batch cost:
+//
+//   bench_transfer_engine HOST PORT USER PASSWORD REMOTE-DIR LOCAL-DIR download|upload NAME...
+//
+// Logs in (an empty USER means anonymous), lists REMOTE-DIR, then copies the
+// named entries (files or whole folders) of REMOTE-DIR into LOCAL-DIR
+// (download) or of LOCAL-DIR into REMOTE-DIR (upload). Existing targets are
+// overwritten. Prints one line:
+//
+//   seconds=1.234 files=2000 PASV=2000 RETR=2000 TYPE=1 CWD=51 ...
+//
+// seconds runs from the start of the batch to the listing after it; files
+// counts the files the engine started; the rest counts the commands sent on
+// the control connection, by verb, so that per-file round trips show. The
+// exit status is 1 when the log tells of a failure (an error, or a note that
+// something was not copied or not set),
+// 2 on a bad command line, 3 when the session never got ready or the batch
+// did not end within an hour.
+#include "session/Log.h"
+#include "session/Session.h"
+#include "session/SiteList.h"
+#include "session/UserInterface.h"
+#include "settings/Globals.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMap>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// A line that tells of a failure: an error, or a note ("! ") that something
+// was not copied, not set or may be incomplete. The notes of received bytes
+// and rates are not failures.
+bool IsFailure(const QString& line)
+{
+    static const QRegularExpression failure(
+        QStringLiteral("Error|Can not|\\bnot\\b|incomplete|skipped"), QRegularExpression::CaseInsensitiveOption);
+    return !line.startsWith(QLatin1String("> ")) && !line.startsWith(QLatin1String("< ")) && failure.match(line).hasMatch();
+}
+
+// Keeps no lines: counts the commands by verb and remembers the failures.
+class CountingPane final : public ILogPane {
+public:
+    QMap<QString, int> verbs;
+    QStringList errors;
+    int LineCount() const override { return 0; }
+    void RemoveFirstLine() override {}
+    void AppendLine(const QString& line) override
+    {
+        if (line.startsWith(QLatin1String("> ")))
+            ++verbs[line.mid(2).section(QLatin1Char(' '), 0, 0).toUpper()];
+        else if (IsFailure(line))
+            errors << line;
+    }
+    void AppendToLastLine(const QString& text) override
+    {
+        if (IsFailure(text))
+            errors << text;
+    }
+};
+
+// Nobody to ask: existing targets are overwritten, message boxes confirmed,
+// prompts cancelled.
+class Unattended final : public IUserInterface {
+public:
+    int ShowMessageBox(const QString& text, const QString&, int) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        return mb::IdOk;
+    }
+    bool InputLine(const QString&, const QString&, QString&, bool, int) override { return false; }
+    int AskReWrite(QString&) override { return overwrite::Overwrite; }
+};
+
+// Runs the event loop until done() holds (checked every few milliseconds)
+// or timeoutMs have passed; true when done() held.
+bool runUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    // A real event loop that sleeps between events; done() is looked at
+    // every few milliseconds. (processEvents with a time limit would spin.)
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(5);
+    QTimer::singleShot(timeoutMs, &loop, [&] { loop.exit(1); });
+    return loop.exec() == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 9 || (args[7] != QLatin1String("download") && args[7] != QLatin1String("upload"))) {
+        std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD REMOTE-DIR LOCAL-DIR download|upload NAME...\n", argv[0]);
+        return 2;
+    }
+    const bool download = args[7] == QLatin1String("download");
+    const QStringList names = args.mid(8);
+
+    // A program directory of its own: no options, sites or logs of a user.
+    QTemporaryDir programDir;
+    ProgramDir = WithTrailingSlash(programDir.path());
+    Unattended ui;
+    setUserInterface(&ui);
+
+    CountingPane pane;
+    TSessionLog log(&pane);
+    TSiteList sites;
+    TSession session(&sites, &log);
+    session.SetOptions(TFTPOptions{});
+    session.SetListingFile(programDir.filePath(QStringLiteral("FTPDIR1.TXT")));
+    session.SetLocalDir(args[6]);
+    session.SetTransferType(2);  // binary: the bytes as they are
+
+    TFTPServerObj site = CreateSite(TSiteDefaults{});
+    site.Name = QStringLiteral("bench");
+    site.Server = args[1];
+    site.Port = args[2];
+    site.User = args[3].isEmpty() ? QStringLiteral("anonymous") : args[3];
+    site.Password = args[4].isEmpty() ? QStringLiteral("bench@") : args[4];
+    site.SavePassword = 1;
+    site.Pasv = 1;
+    site.InitialDir = args[5];
+
+    auto idle = [&] {
+        return session.CurrentPhase() == TSession::Phase::Online && !session.RequestInFlight()
+               && session.Ftp1().State() == ftpStReady;
+    };
+    session.ConnectTo(site);
+    if (!runUntil(idle, 30000)) {
+        std::fprintf(stderr, "the session did not get ready: %s\n", qPrintable(pane.errors.join(QLatin1String("; "))));
+        setUserInterface(nullptr);
+        return 3;
+    }
+
+    int files = 0;
+    QObject::connect(&session, &TSession::TransferFileStarted, [&files] { ++files; });
+    const QMap<QString, int> before = pane.verbs;  // the login and first listing are not the batch's
+
+    QElapsedTimer clock;
+    clock.start();
+    if (download) {
+        QList<int> rows;
+        for (const QString& name : names) {
+            int found = -1;
+            for (int r = 0; r < session.RemoteModel()->rowCount() && found < 0; ++r)
+                if (session.RemoteModel()->Entry(r).name() == name)
+                    found = r;
+            if (found < 0) {
+                std::fprintf(stderr, "not in %s: %s\n", qPrintable(args[5]), qPrintable(name));
+                setUserInterface(nullptr);
+                return 2;
+            }
+            rows << found;
+        }
+        session.StartDownload(rows);
+    } else {
+        session.StartUpload(names);
+    }
+    const bool ended = runUntil([&] {
+        return session.RunningTransfer() == TSession::TransferKind::None && !session.Busy() && idle();
+    }, 3600 * 1000);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+
+    QString counts;
+    for (auto it = pane.verbs.cbegin(); it != pane.verbs.cend(); ++it)
+        if (const int n = it.value() - before.value(it.key()); n > 0)
+            counts += QStringLiteral(" %1=%2").arg(it.key()).arg(n);
+    std::printf("seconds=%.3f files=%d%s\n", seconds, files, qPrintable(counts));
+    std::fflush(stdout);
+    for (const QString& e : pane.errors)
+        std::fprintf(stderr, "%s\n", qPrintable(e));
+    setUserInterface(nullptr);
+    if (!ended) {
+        std::fprintf(stderr, "the batch did not end\n");
+        return 3;
+    }
+    return pane.errors.isEmpty() ? 0 : 1;
+}

@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Times whole trees copied over loopback against vsftpd: 2,000 files of
+# 4 KiB in 50 folders, downloaded by the session engine (the headless driver
+# bench_transfer_engine, the engine behind the window's Download button)
+# and by `wget -r` and `lftp mirror`, uploaded by the engine and by
+# `lftp mirror -R`. Per-file round trips dominate here, not bytes.
+#
+# Paired runs: each pair runs the peer and the engine back to back, the order
+# alternating from pair to pair, so load from elsewhere falls on both. Every
+# run is checked: exit status 0, as many files as the source and the same
+# contents (diff -r). Prints per direction and peer the medians of wall time
+# and the median of the per-pair ratios varnoth/peer, then the commands the
+# engine sent on the control connection for one batch each way. Not part of
+# the test suite.
+#
+#   bench/transfer_tree.sh                    5 pairs per peer
+#   PAIRS=3 PEERS=lftp DIRECTIONS=upload bench/transfer_tree.sh
+#   VARNOTH_BUILD=build/hb-rel bench/transfer_tree.sh   (an existing Release build)
+set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/vsftpd_common.sh"
+
+PAIRS="${PAIRS:-5}"
+PEERS="${PEERS:-wget lftp}"
+DIRECTIONS="${DIRECTIONS:-download upload}"
+FOLDERS="${FOLDERS:-50}"
+PER_FOLDER="${PER_FOLDER:-40}"
+
+need vsftpd diff $PEERS
+build_targets bench_transfer_engine
+ENGINE="$BUILD/bench/bench_transfer_engine"
+[ -x "$ENGINE" ] || fail "not built: $ENGINE"
+start_vsftpd
+
+FILES=$((FOLDERS * PER_FOLDER))
+echo "Creating $FILES files of 4 KiB in $FOLDERS folders..."
+/usr/bin/python3 - "$WORK/root/pub/tree" "$FOLDERS" "$PER_FOLDER" <<'PY'
+import os, sys
+root, folders, per = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+for d in range(folders):
+    path = os.path.join(root, "d%02d" % d)
+    os.makedirs(path)
+    for f in range(per):
+        with open(os.path.join(path, "f%04d.bin" % f), "wb") as out:
+            out.write(os.urandom(4096))
+PY
+SRC="$WORK/root/pub/tree"
+mkdir -p "$WORK/upsrc" "$WORK/root/pub/up"
+cp -a "$SRC" "$WORK/upsrc/tree"
+chown ftp "$WORK/root/pub/up"
+
+# The command line of a tool copying the tree in one direction.
+command_of() {
+  local tool=$1 dir=$2
+  case "$tool/$dir" in
+    varnoth/download) echo "$ENGINE 127.0.0.1 $PORT '' '' /pub $WORK/out download tree" ;;
+    varnoth/upload)   echo "$ENGINE 127.0.0.1 $PORT '' '' /pub/up $WORK/upsrc upload tree" ;;
+    wget/download)    echo "wget -q -r -nH --cut-dirs=1 -P $WORK/out ftp://127.0.0.1:$PORT/pub/tree/" ;;
+    lftp/download)    echo "lftp -c 'open -p $PORT 127.0.0.1; mirror pub/tree $WORK/out/tree'" ;;
+    lftp/upload)      echo "lftp -c 'open -p $PORT 127.0.0.1; mirror -R $WORK/upsrc/tree pub/up/tree'" ;;
+    *) return 1 ;;
+  esac
+}
+
+# Runs one copy and prints its wall time in seconds; fails the benchmark
+# unless the tool exited with 0 and the copy equals the source.
+run_checked() {
+  local tool=$1 dir=$2 run=$3 out src cmd
+  local log="$WORK/log/$tool-$dir-$run.log" tf="$WORK/log/time"
+  if [ "$dir" = download ]; then
+    out="$WORK/out/tree"; src=$SRC
+  else
+    out="$WORK/root/pub/up/tree"; src="$WORK/upsrc/tree"
+  fi
+  rm -rf "$out"
+  cmd="$(command_of "$tool" "$dir")" || fail "$tool cannot $dir"
+  local rc=0
+  /usr/bin/time -f '%e %U %S' -o "$tf" bash -c "exec $cmd" >"$log" 2>&1 </dev/null || rc=$?
+  [ "$rc" -eq 0 ] || fail "$tool $dir (run $run) exited with status $rc: $(tail -n 3 "$log" | tr '\n' ' ')"
+  [ -d "$out" ] || fail "$tool $dir (run $run) left no folder at $out"
+  local got; got="$(find "$out" -type f | wc -l)"
+  [ "$got" -eq "$FILES" ] || fail "$tool $dir (run $run) left $got files of $FILES"
+  diff -r -q "$src" "$out" >/dev/null || fail "$tool $dir (run $run) copied files that differ from the source"
+  [ "$tool" = varnoth ] && grep '^seconds=' "$log" > "$WORK/log/counts-$dir"
+  rm -rf "$out"
+  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$tf"
+}
+
+RESULTS="$WORK/results"
+: > "$RESULTS"
+for dir in $DIRECTIONS; do
+  for peer in $PEERS; do
+    command_of "$peer" "$dir" >/dev/null || continue
+    printf '%-8s vs %-5s' "$dir" "$peer"
+    for i in $(seq "$PAIRS"); do
+      if [ $((i % 2)) -eq 1 ]; then order="$peer varnoth"; else order="varnoth $peer"; fi
+      declare -A t=()
+      for tool in $order; do
+        t[$tool]="$(run_checked "$tool" "$dir" "$i")"
+      done
+      # dir peer pair varnoth_wall varnoth_cpu peer_wall peer_cpu
+      echo "$dir $peer $i ${t[varnoth]} ${t[$peer]}" >> "$RESULTS"
+      printf ' .'
+      unset t
+    done
+    echo
+  done
+done
+
+col_median() { awk -v d="$1" -v p="$2" '$1 == d && $2 == p { print '"$3"' }' "$RESULTS" | median; }
+
+printf '\n%s files of 4 KiB in %s folders over loopback against vsftpd: medians of %s paired runs\n' \
+  "$FILES" "$FOLDERS" "$PAIRS"
+printf '(seconds; cpu = user + sys of the client; ratio = median of the per-pair ratios varnoth/peer)\n\n'
+printf '%-9s %-5s | %8s %8s %6s | %8s %8s %6s\n' "" peer varnoth peer ratio varnoth peer ratio
+printf '%-9s %-5s | %8s %8s %6s | %8s %8s %6s\n' "" "" wall wall wall cpu cpu cpu
+for dir in $DIRECTIONS; do
+  for peer in $PEERS; do
+    grep -q "^$dir $peer " "$RESULTS" || continue
+    printf '%-9s %-5s | %8.2f %8.2f %5.2fx | %8.2f %8.2f %5.2fx\n' "$dir" "$peer" \
+      "$(col_median "$dir" "$peer" '$4')" "$(col_median "$dir" "$peer" '$6')" \
+      "$(col_median "$dir" "$peer" '($6 > 0 ? $4 / $6 : 0)')" \
+      "$(col_median "$dir" "$peer" '$5')" "$(col_median "$dir" "$peer" '$7')" \
+      "$(col_median "$dir" "$peer" '($7 > 0 ? $5 / $7 : 0)')"
+  done
+done
+printf '\nEach pair (wall seconds varnoth/peer):\n'
+awk '{ r[$1 " " $2] = r[$1 " " $2] sprintf(" %.2f/%.2f", $4, $6) } END { for (k in r) printf "%-14s%s\n", k, r[k] }' "$RESULTS" | sort
+printf '\nThe engine'"'"'s commands on the control connection (last run each way):\n'
+for dir in $DIRECTIONS; do
+  [ -f "$WORK/log/counts-$dir" ] && printf '%-9s %s\n' "$dir" "$(cat "$WORK/log/counts-$dir")"
+done

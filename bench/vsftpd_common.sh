@@ -1,0 +1,77 @@
+# Sourced by the transfer benchmarks: a Release build of the benchmark
+# programs, an anonymous vsftpd on loopback in a temporary folder (removed on
+# exit), and the median of a column of numbers. vsftpd's anonymous chroot
+# needs root.
+#
+# After start_vsftpd: WORK (the temporary folder), WORK/root the server's root
+# with pub/ writable by the server account, PORT, URL (ftp://127.0.0.1:PORT/pub).
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# A Release build with the benchmarks; VARNOTH_BUILD names an existing one.
+BUILD="${VARNOTH_BUILD:-$ROOT/build/bench}"
+
+# Builds the given targets of the Release build.
+build_targets() {
+  if [ ! -f "$BUILD/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DVARNOTH_TESTS=OFF -DVARNOTH_BENCH=ON >/dev/null
+  fi
+  cmake --build "$BUILD" --target "$@" >/dev/null
+}
+
+fail() { printf "\nFAILED: %s\n" "$*" >&2; exit 1; }
+
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+need() {
+  for p in "$@"; do
+    command -v "$p" >/dev/null || [ -x "/usr/sbin/$p" ] || fail "missing: $p"
+  done
+  [ -x /usr/bin/time ] || fail "missing: /usr/bin/time (Debian package time)"
+  [ "$(id -u)" -eq 0 ] || fail "vsftpd here needs root (anonymous chroot)"
+}
+
+WORK="$(mktemp -d /tmp/varnoth-bench.XXXXXX)"
+VSFTPD_PID=""
+cleanup() {
+  [ -n "$VSFTPD_PID" ] && kill "$VSFTPD_PID" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+start_vsftpd() {
+  PORT="$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
+  mkdir -p "$WORK/root/pub" "$WORK/out" "$WORK/log" /var/run/vsftpd/empty
+  chmod 755 "$WORK" "$WORK/root"
+  chown ftp "$WORK/root/pub"
+  cat > "$WORK/vsftpd.conf" <<CONF
+listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=$PORT
+background=NO
+anonymous_enable=YES
+anon_root=$WORK/root
+no_anon_password=YES
+write_enable=YES
+anon_upload_enable=YES
+anon_mkdir_write_enable=YES
+anon_other_write_enable=YES
+anon_umask=022
+local_enable=NO
+pasv_enable=YES
+pasv_address=127.0.0.1
+seccomp_sandbox=NO
+isolate=NO
+isolate_network=NO
+secure_chroot_dir=/var/run/vsftpd/empty
+xferlog_enable=NO
+CONF
+  /usr/sbin/vsftpd "$WORK/vsftpd.conf" &
+  VSFTPD_PID=$!
+  for _ in $(seq 50); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$PORT") 2>/dev/null && break
+    sleep 0.1
+  done
+  URL="ftp://127.0.0.1:$PORT/pub"
+}
