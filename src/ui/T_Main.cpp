@@ -48,7 +48,7 @@ namespace {
 const QStringList& notYetAvailable()
 {
     static const QStringList names = {
-        "SynchronizeDirectories2", "SynchronizeDirectories1"};
+        "SynchronizeDirectories2", "SynchronizeDirectories1", "miSyncDir1", "miSyncDir2"};
     return names;
 }
 
@@ -76,6 +76,7 @@ T_Main::T_Main(QWidget* parent)
     ConnectChmod();
     ConnectTransfers();
     ConnectCompare();
+    ConnectMirror();
     connect(findChild<QAction*>(QStringLiteral("Preferences1")), &QAction::triggered, this, &T_Main::Preferences1Click);
     FormCreate();
 }

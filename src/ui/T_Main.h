@@ -94,6 +94,12 @@ public:
     // the local list get the line ends chosen in T_Carrage, each reported on
     // one log line. Directories are not taken; with no file, no dialog.
     void N9Click();
+    // Synchronize Directories (T_MainMirror.cpp), while connected and idle:
+    // the job takes the local pane's folder, the current remote folder and
+    // the direction (tag 1, the remote pane's item: Mirror Remote; else
+    // Mirror Local), then the job dialog; Execute queues StartMirrorRun so
+    // the dialog is gone before the run begins.
+    void SyncDirClick(int tag);
     QString HelpFile() const { return helpFile_; }
 
     // The four masks, "*.*" at start.
@@ -103,6 +109,8 @@ public slots:
     // Called after a language file was applied: texts composed from the
     // message list (the path box's root item) are rebuilt.
     void LanguageChanged();
+    // Starts the mirror run of the current job (queued by SyncDirClick).
+    void StartMirrorRun();
 
 signals:
     // The window has agreed to close and saved its settings.
@@ -187,6 +195,8 @@ private:
     // lists that have no identical twin in the other list.
     void ConnectCompare();
     void CompareDirectories1Click();
+    // Synchronize Directories (T_MainMirror.cpp).
+    void ConnectMirror();
 
     // Custom commands (T_MainCommands.cpp): the command bar Panel17 and the
     // command library (commands.txt, read at creation, written at close).

@@ -89,7 +89,7 @@ void T_Main::ShowRemotePopup(const QPoint& at)
         for (const char* name : {"Makedirectory2", "Rename2", "Delete2", "ChangeDirectory1", "Refresh3"})
             add(name);
         PopupMenu2->addSeparator();
-        for (const char* name : {"CompareDirectories1", "SynchronizeDirectories1", "FileAttributes1"})
+        for (const char* name : {"CompareDirectories1", "miSyncDir1", "FileAttributes1"})
             add(name);
         PopupMenu2->addSeparator();
         for (const char* name : {"Select2", "ChangeCase2", "Sorting2", "View2"})

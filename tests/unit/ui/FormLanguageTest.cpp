@@ -12,6 +12,7 @@
 #include "ui/T_About.h"
 #include "ui/T_Carrage.h"
 #include "ui/T_FCmd.h"
+#include "ui/T_Mirror.h"
 #include "ui/TFReWrite.h"
 #include "ui/TProgress.h"
 #include "ui/T_ChMod.h"
@@ -189,6 +190,8 @@ TEST_F(MainWindowLanguageTest, ShippedLanguagesTranslateEveryTextOfEveryWindow)
     windows << &overwritePrompt << &progress;
     T_ChMod permissions;
     windows << &permissions;
+    T_Mirror mirrorJob;
+    windows << &mirrorJob;
     for (const char* lang : {"Deutsch.lan", "Francais.lan"}) {
         for (QWidget* w : windows) {
             markData(w);
