@@ -386,13 +386,7 @@ TEST(SessionTransfers, TheFirstUploadLearnsTheTimeCommandForTheConnection)
         ASSERT_TRUE(c.done()) << c.log();
         c.h.session.StartUpload({"b"});
         ASSERT_TRUE(c.done(2)) << c.log();
-        QStringList times = c.sentStarting("MFMT") + c.sentStarting("MDTM");
-        times.sort();
-        QStringList expected = k.timeCommands;
-        expected.sort();
-        EXPECT_EQ(times, expected);
-        // MFMT is only ever tried first: nothing after an MDTM of the same file.
-        EXPECT_EQ(c.sentStarting("MFMT").size(), k.mode == 0 ? 2 : 1);
+        EXPECT_EQ(c.sentStarting("MFMT|MDTM"), k.timeCommands);
         EXPECT_EQ(c.h.session.TimeCommandMode(), k.mode);
 
         // A new connection knows nothing yet.
@@ -534,6 +528,19 @@ TEST(SessionTransfers, ClosingThePromptCancelsTheWholeBatch)
         EXPECT_EQ(c.batchesEnded, 1);
         c.expectCleared();
     }
+}
+
+TEST(SessionTransfers, CancelInsideATreeDropsTheDirectoriesStillQueued)
+{
+    Connected c({dirLine("a"), fileLine("f") + dirLine("b"), fileLine("g"), dirLine("a")});
+    writeFile(c.local + "/a/f", "old");
+    ASSERT_TRUE(c.start());
+    c.h.ui.rewrite = {overwrite::Cancel};
+    c.h.session.StartDownload({c.h.rowOf("a")});
+    ASSERT_TRUE(c.done()) << c.log();
+    EXPECT_EQ(c.sent(), QStringList({"CWD /x/a", "LIST", "CWD /x/", "TYPE A", "LIST"}));
+    EXPECT_EQ(readFile(c.local + "/a/f"), "old");
+    c.expectCleared();
 }
 
 TEST(SessionTransfers, AStopOrALostConnectionWhileAskingEndsTheBatchUnsent)
@@ -723,4 +730,85 @@ TEST(SessionTransfers, ADirectoryThatCannotBeEnteredOrListedIsLeftOutAndTheRestC
         EXPECT_EQ(c.sent().mid(c.sent().size() - 3), QStringList({"CWD /x/", "TYPE A", "LIST"}));
         c.expectCleared();
     }
+}
+
+// --- a batch ended from outside ----------------------------------------------
+
+TEST(SessionTransfers, AStopDuringATreeEndsItAfterTheRequestUnderWayAndReturnsToTheStart)
+{
+    for (const bool upload : {false, true}) {
+        SCOPED_TRACE(upload ? "upload" : "download");
+        // The remote tree, or nothing yet where an upload goes.
+        Connected c(upload ? QList<QByteArray>{dirLine("other"), ""}
+                           : QList<QByteArray>{dirLine("other"), fileLine("f1") + fileLine("f2") + dirLine("b"),
+                                               fileLine("g"), dirLine("other")});
+        writeFile(c.local + "/up/f1", "one");
+        writeFile(c.local + "/up/f2", "two");
+        writeFile(c.local + "/up/b/g", "three");
+        ASSERT_TRUE(c.start());
+        Transfer held{"data!"};
+        held.holdLaterEnd = true;
+        if (upload)  // the Stop comes while the first file's time is being set
+            c.srv.on("MFMT", {{"213 Modified", 0, false, true}, {"213 Modified"}});
+        else
+            c.srv.setTransfers("RETR", {held, Transfer{"data!"}});
+        if (upload)
+            c.h.session.StartUpload({"up"});
+        else
+            c.h.session.StartDownload({c.h.rowOf("other")});
+        ASSERT_TRUE(testenv::waitFor([&] { return c.srv.heldCount() > 0; })) << c.log();
+        c.h.session.StopTransfer();
+        c.srv.release();
+        ASSERT_TRUE(c.done()) << c.log();
+        EXPECT_EQ(c.sentStarting(upload ? "STOR|RETR" : "RETR|STOR").size(), 1) << c.sent().join(", ").toStdString();
+        EXPECT_TRUE(c.sentStarting("CWD /x/other/b|CWD /x/up/b").isEmpty()) << c.sent().join(", ").toStdString();
+        EXPECT_EQ(c.sent().mid(c.sent().size() - 3), QStringList({"CWD /x/", "TYPE A", "LIST"}))
+            << c.sent().join(", ").toStdString();
+        EXPECT_EQ(c.batchesEnded, 1);
+        c.expectCleared();
+        // Nothing is left to resume: the next batch starts afresh.
+        EXPECT_FALSE(c.h.session.StopRequested());
+    }
+}
+
+TEST(SessionTransfers, AConnectionLostMidBatchEndsItOnce)
+{
+    Connected c({fileLine("a") + fileLine("b")});
+    ASSERT_TRUE(c.start());
+    c.srv.on("RETR", {{"421 Service not available, closing control connection", 0, true}});
+    c.h.session.StartDownload({c.h.rowOf("a"), c.h.rowOf("b")});
+    ASSERT_TRUE(c.h.backAtSiteList()) << c.log();
+    ASSERT_TRUE(testenv::waitFor([&] { return c.batchesEnded == 1 && !c.h.session.Busy(); })) << c.log();
+    EXPECT_EQ(c.sentStarting("RETR"), QStringList({"RETR /x/a"}));
+    EXPECT_EQ(c.h.session.RunningTransfer(), TSession::TransferKind::None);
+    EXPECT_EQ(c.h.session.SessionFlags(), 0);
+}
+
+TEST(SessionTransfers, AFolderThatCannotBeMadeLocallyIsLeftOutAndTheRestCopied)
+{
+    Connected c({dirLine("a") + fileLine("z"), fileLine("f")});
+    writeFile(c.local + "/a", "a plain file where the folder would go");
+    ASSERT_TRUE(c.start());
+    c.h.session.StartDownload({c.h.rowOf("a"), c.h.rowOf("z")});
+    ASSERT_TRUE(c.done()) << c.log();
+    EXPECT_EQ(c.sentStarting("RETR"), QStringList({"RETR /x/z"}));
+    EXPECT_EQ(readFile(c.local + "/a"), "a plain file where the folder would go");
+    EXPECT_EQ(c.logLinesWith("/x/a/ is not copied"), 1) << c.log();
+    c.expectCleared();
+}
+
+TEST(SessionTransfers, ARefusedTypeEndsTheBatchAndListsTheStartAgain)
+{
+    Connected c({dirLine("a"), fileLine("f1") + fileLine("f2"), dirLine("a")});
+    ASSERT_TRUE(c.start());
+    c.srv.on("TYPE", {{"504 Type not implemented"}, {"200 Type set"}});
+    c.h.session.StartDownload({c.h.rowOf("a")});
+    ASSERT_TRUE(c.done()) << c.log();
+    EXPECT_TRUE(c.sentStarting("RETR").isEmpty());
+    EXPECT_EQ(c.sent().mid(0, 3), QStringList({"CWD /x/a", "LIST", "TYPE I"}));
+    EXPECT_EQ(c.sent().mid(3).filter("CWD"), QStringList({"CWD /x/"}));
+    EXPECT_EQ(c.sent().last(), "LIST");
+    EXPECT_EQ(c.logLinesWith("Error 504 Type not implemented"), 1) << c.log();
+    EXPECT_EQ(c.batchesEnded, 1);
+    c.expectCleared();
 }
