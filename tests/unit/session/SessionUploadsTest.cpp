@@ -22,8 +22,8 @@ TEST(SessionUploads, AFailedUploadIsLoggedAsPossiblyIncompleteAndGetsNoTime)
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         Connected c({fileLine("other")});
-        writeFile(c.local + "/a.bin", "aaaa", listedTime());
-        writeFile(c.local + "/b.bin", "bbbb", listedTime());
+        writeFile(c.local + "/a.bin", "aaaa", sentTime());
+        writeFile(c.local + "/b.bin", "bbbb", sentTime());
         ASSERT_TRUE(c.start());
         c.srv.on("STOR", k.stor);
         if (k.data.final.startsWith("426"))
@@ -95,8 +95,8 @@ TEST(SessionUploads, MissingDirectoriesAreMadeByLeafOrByFullPath)
         SCOPED_TRACE(k.name);
         Connected c({fileLine("other"), ""});
         c.siteRecord.MkDir = k.relative ? 1 : 0;
-        writeFile(c.local + "/up/a/f1", "one", listedTime());
-        writeFile(c.local + "/up/b/f2", "two", listedTime());
+        writeFile(c.local + "/up/a/f1", "one", sentTime());
+        writeFile(c.local + "/up/b/f2", "two", sentTime());
         ASSERT_TRUE(c.start());
         // Each directory is missing at the first CWD into it.
         c.srv.on("CWD", {{"550 No such directory"}, {"250 Ok"}, {"550 No such directory"}, {"250 Ok"},
@@ -128,8 +128,8 @@ TEST(SessionUploads, TheFirstUploadLearnsTheTimeCommandForTheConnection)
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         Connected c({fileLine("other")});
-        writeFile(c.local + "/a", "1", listedTime());
-        writeFile(c.local + "/b", "2", listedTime());
+        writeFile(c.local + "/a", "1", sentTime());
+        writeFile(c.local + "/b", "2", sentTime());
         ASSERT_TRUE(c.start());
         EXPECT_EQ(c.h.session.TimeCommandMode(), 3);
         c.srv.on("MFMT", k.mfmt);

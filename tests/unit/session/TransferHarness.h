@@ -27,8 +27,12 @@ inline QByteArray linkLine(const QByteArray& name, const QByteArray& to)
     return "lrwxrwxrwx 1 o g 4 Jan 10  2020 " + name + " -> " + to + "\r\n";
 }
 
-// 2020-01-10 00:00 in the site's zone (UTC): what a listed file is stamped.
-inline QDateTime listedTime() { return QDateTime(QDate(2020, 1, 10), QTime(0, 0), QTimeZone::utc()); }
+// What a file listed as "Jan 10  2020" is stamped: a date without a time is
+// local midnight, whatever the zones.
+inline QDateTime listedTime() { return QDateTime(QDate(2020, 1, 10), QTime(0, 0)); }
+// The time of the local files an upload sends: 2020-01-10 00:00 UTC, which
+// is "20200110000000" in a site at UTC.
+inline QDateTime sentTime() { return QDateTime(QDate(2020, 1, 10), QTime(0, 0), QTimeZone::utc()); }
 
 inline QByteArray readFile(const QString& path)
 {
