@@ -109,6 +109,26 @@ TEST(SessionUploads, MissingDirectoriesAreMadeByLeafOrByFullPath)
     }
 }
 
+TEST(SessionUploads, AParentThatCannotBeEnteredToMakeALeafEndsTheUpload)
+{
+    Connected c({fileLine("other"), ""});
+    writeFile(c.local + "/up/a/f1", "one", sentTime());
+    writeFile(c.local + "/up/b/f2", "two", sentTime());
+    ASSERT_TRUE(c.start());
+    // up and up/a are made; for up/b the way back up into /x/up is refused.
+    c.srv.on("CWD", {{"550 No such directory"}, {"250 Ok"}, {"550 No such directory"}, {"250 Ok"},
+                     {"550 No such directory"}, {"550 Permission denied"}, {"250 Ok"}});
+    c.srv.on("MFMT", "213 Modified");
+    c.h.session.StartUpload({"up"});
+    ASSERT_TRUE(c.done()) << c.log();
+    EXPECT_EQ(c.sentStarting("MKD|STOR"), QStringList({"MKD up", "MKD a", "STOR f1"}));
+    EXPECT_EQ(c.sent().mid(c.sent().size() - 5), QStringList({"CWD /x/up/b/", "CWD /x/up", "CWD /x/", "TYPE A", "LIST"}))
+        << c.sent().join(", ").toStdString();
+    EXPECT_EQ(c.logLinesWith("Error 550 Permission denied"), 1) << c.log();
+    EXPECT_EQ(c.batchesEnded, 1);
+    c.expectCleared();
+}
+
 TEST(SessionUploads, TheFirstUploadLearnsTheTimeCommandForTheConnection)
 {
     struct Case {
