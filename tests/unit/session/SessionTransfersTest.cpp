@@ -104,6 +104,7 @@ TEST(SessionTransfers, ATreeDownloadsBreadthFirstAndReturnsToTheStart)
     EXPECT_EQ(allBelow(c.local), QStringList({"a/", "a/b/", "a/b/g", "a/f1", "a/f2"}));
     EXPECT_EQ(QFileInfo(c.local + "/a/b/g").lastModified(), listedTime());
     EXPECT_EQ(c.h.session.Ftp1().HostDirName(), "/x/");
+    EXPECT_EQ(c.localRefreshes, 1);
     c.expectCleared();
 }
 
@@ -246,6 +247,7 @@ TEST(SessionTransfers, AConnectionLostMidBatchEndsItOnce)
     ASSERT_TRUE(c.h.backAtSiteList()) << c.log();
     ASSERT_TRUE(testenv::waitFor([&] { return c.batchesEnded == 1 && !c.h.session.Busy(); })) << c.log();
     EXPECT_EQ(c.sentStarting("RETR"), QStringList({"RETR /x/a"}));
+    EXPECT_EQ(c.localRefreshes, 1);  // what arrived before the end is shown
     EXPECT_EQ(c.h.session.RunningTransfer(), TSession::TransferKind::None);
     EXPECT_EQ(c.h.session.SessionFlags(), 0);
 }

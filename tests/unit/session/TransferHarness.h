@@ -77,6 +77,7 @@ struct Connected {
     int before = 0;
     int batchesEnded = 0;
     int filesStarted = 0;
+    int localRefreshes = 0;  // the local pane asked to show what came
     TFTPServerObj siteRecord;
 
     explicit Connected(const QList<QByteArray>& listings)
@@ -92,6 +93,7 @@ struct Connected {
         h.session.SetLocalDir(local);
         QObject::connect(&h.session, &TSession::TransferBatchEnded, [this] { ++batchesEnded; });
         QObject::connect(&h.session, &TSession::TransferFileStarted, [this] { ++filesStarted; });
+        QObject::connect(&h.session, &TSession::LocalRefreshWanted, [this] { ++localRefreshes; });
         siteRecord = SessionHarness::site(srv.port(), "/x");
         siteRecord.TimeZone = 0;
     }
