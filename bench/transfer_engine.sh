@@ -85,6 +85,8 @@ for dir in $DIRECTIONS; do
   printf '%-9s | %8.2f %8.2f %5.2fx\n' "$dir" "$(col_median "$dir" '$3')" "$(col_median "$dir" '$4')" \
     "$(col_median "$dir" '($4 > 0 ? $3 / $4 : 0)')"
 done
+printf '\nEach pair (wall seconds engine/cli):\n'
+awk '{ r[$1] = r[$1] sprintf(" %.2f/%.2f", $3, $4) } END { for (k in r) printf "%-9s%s\n", k, r[k] }' "$RESULTS"
 printf '\nThe engine'"'"'s own line (last run each way):\n'
 for dir in $DIRECTIONS; do
   [ -f "$WORK/log/counts-$dir" ] && printf '%-9s %s\n' "$dir" "$(cat "$WORK/log/counts-$dir")"

@@ -12,7 +12,9 @@
 //
 // where a stall is how much later than 10 ms after the previous tick a tick
 // came, and the update rates are over the whole seconds of the transfer
-// (min) and over all of it (avg). Exit status 1 when the download failed.
+// (min; a transfer shorter than a second gives the updates it had) and over
+// all of it (avg). On stderr: where the largest stall fell against the
+// engine's steps. Exit status 1 when the download failed.
 #include "session/Session.h"
 #include "session/UserInterface.h"
 #include "settings/Globals.h"
@@ -127,13 +129,20 @@ int main(int argc, char** argv)
         QObject::connect(&beat, &QTimer::timeout, [&] { ticks.push_back(clock.nsecsElapsed()); });
         // The window opens the progress window on the same signal, before
         // this connection runs: its bar is there to watch.
+        // When the engine's steps came, to tell where the largest stall falls.
+        qint64 fileStarted = -1, fileEnded = -1, batchEndedAt = -1;
         QObject::connect(session, &TSession::TransferFileStarted, [&] {
+            fileStarted = clock.nsecsElapsed();
             if (TProgress* w = ProgressWindow())
                 QObject::connect(w->ProgressBar, &QProgressBar::valueChanged,
                                  [&] { updates.push_back(clock.nsecsElapsed()); });
         });
         bool batchEnded = false;
-        QObject::connect(session, &TSession::TransferBatchEnded, [&] { batchEnded = true; });
+        QObject::connect(session, &TSession::TransferFileEnded, [&] { fileEnded = clock.nsecsElapsed(); });
+        QObject::connect(session, &TSession::TransferBatchEnded, [&] {
+            batchEndedAt = clock.nsecsElapsed();
+            batchEnded = true;
+        });
 
         clock.start();
         ticks.push_back(0);
@@ -148,8 +157,19 @@ int main(int argc, char** argv)
         }
 
         std::vector<double> late;
-        for (size_t i = 1; i < ticks.size(); ++i)
+        size_t worst = 0;
+        for (size_t i = 1; i < ticks.size(); ++i) {
             late.push_back(std::max(0.0, (ticks[i] - ticks[i - 1]) / 1e6 - 10.0));
+            if (worst == 0 || ticks[i] - ticks[i - 1] > ticks[worst] - ticks[worst - 1])
+                worst = i;
+        }
+        auto ms = [](qint64 ns) { return ns / 1e6; };
+        if (worst > 0)
+            std::fprintf(stderr,
+                         "largest stall: %.1f to %.1f ms; file started %.1f, first progress %.1f, last progress %.1f, "
+                         "file ended %.1f, batch ended %.1f ms\n",
+                         ms(ticks[worst - 1]), ms(ticks[worst]), ms(fileStarted), updates.empty() ? -1 : ms(updates.front()),
+                         updates.empty() ? -1 : ms(updates.back()), ms(fileEnded), ms(batchEndedAt));
         std::sort(late.begin(), late.end());
         const double maxLate = late.empty() ? 0 : late.back();
         const double p99 = late.empty() ? 0 : late[std::min(late.size() - 1, size_t(late.size() * 0.99))];

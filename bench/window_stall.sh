@@ -41,6 +41,7 @@ for i in $(seq "$RUNS"); do
   cmp -s "$SRC" "$out" || fail "run $i downloaded bytes that differ from the source"
   line="$(grep '^seconds=' "$WORK/log/run-$i.log")"
   echo "run $i: $line"
+  grep '^largest stall' "$WORK/log/run-$i.log" | sed 's/^/       /' || true
   echo "$line" | tr ' ' '\n' | sed 's/=/ /' | awk '{ printf "%s ", $2 } END { print "" }' >> "$RESULTS"
 done
 
