@@ -159,7 +159,6 @@ T_Mirror::T_Mirror(QWidget* parent) : QDialog(parent)
     lbExclude = new QListWidget(this);
     lbExclude->setObjectName(QStringLiteral("lbExclude"));
     lbExclude->setProperty("noTranslate", true); // the user's names
-    lbExclude->setAccessibleName(QStringLiteral("Exclusions"));
     lbExclude->setMinimumHeight(90);
     Label3->setBuddy(lbExclude);
     sbAdd = button("sbAdd", "Add");
@@ -223,6 +222,10 @@ T_Mirror::T_Mirror(QWidget* parent) : QDialog(parent)
     layout->addLayout(bottom);
 
     TranslateForm(this);
+    // Screen readers name the "..." button and the list by their (translated)
+    // hint and label, not by "...".
+    sbLoc->setAccessibleName(sbLoc->toolTip());
+    lbExclude->setAccessibleName(Label3->text().remove(QLatin1Char(':')).trimmed());
     UpdateExclusionButtons();
 }
 

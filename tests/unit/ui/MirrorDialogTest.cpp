@@ -124,6 +124,12 @@ TEST_F(MirrorDialogTest, ControlsShowTheJobAndGiveItBack)
                              "sbClose"})
         EXPECT_NE(f.findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Compare folders"));
+    // Screen readers get a name for every control; "..." alone names nothing.
+    EXPECT_EQ(f.sbLoc->accessibleName(), QStringLiteral("Choose the local folder"));
+    EXPECT_EQ(f.lbExclude->accessibleName(), QStringLiteral("Exclusions"));
+    for (QLabel* label : f.findChildren<QLabel*>())
+        if (label != f.lblLocWarning)
+            EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString();
     f.FillFromJob();
     EXPECT_EQ(f.eLoc->text(), local);
     EXPECT_EQ(f.eRemote->text(), "/pub/www");
