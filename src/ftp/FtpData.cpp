@@ -164,7 +164,10 @@ void TCustomFtpCli::AcceptDownload()
     if (!m_stream)
         return;
     const qint64 at = qMax<qint64>(0, m_resumeAt);
-    if (!m_stream->resize(at) || !m_stream->seek(at)) {
+    // A file already of that size (a new one is empty) is not cut: ext4
+    // writes out a file cut to nothing at once when it is closed, which
+    // stalls the close for as long as the whole file takes to reach the disk.
+    if ((m_stream->size() != at && !m_stream->resize(at)) || !m_stream->seek(at)) {
         Display(QStringLiteral("! Error writing local file"));
         m_localIoError = true;
         m_downloadRefused = true;
