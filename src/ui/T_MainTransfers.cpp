@@ -96,6 +96,21 @@ void T_Main::ConnectTransfers()
     FTPView->viewport()->installEventFilter(new PaneDropTarget(
         this, locModel_->objectName(), ready, [this](const QList<int>& rows) { UploadRows(rows); }));
 
+    // Upload and Download wait for a server directory and for the end of
+    // whatever runs: a click during a batch would be dropped by the engine.
+    // Connected after the session's own control updates, so this has the
+    // last word.
+    auto updateTransferCommands = [this] {
+        const bool ready =
+            !siteListShown_ && !session_->Busy() && session_->CurrentPhase() == TSession::Phase::Online;
+        for (const char* name : {"SpeedButton1", "SpeedButton2", "UploadSelectedFiles1", "DownloadSelectedFiles1"})
+            SetCommandEnabled(QLatin1String(name), ready);
+    };
+    connect(session_, &TSession::BusyChanged, this, updateTransferCommands);
+    connect(session_, &TSession::SessionControlsChanged, this, updateTransferCommands);
+    connect(session_, &TSession::SiteListShownChanged, this, updateTransferCommands);
+    connect(session_, &TSession::ListingShown, this, updateTransferCommands);  // logged in
+
     connect(session_, &TSession::TransferFileStarted, this, &T_Main::TransferFileStarted);
     connect(session_, &TSession::TransferProgress, this, &T_Main::TransferProgressed);
     connect(session_, &TSession::TransferFileEnded, this, [this] {

@@ -49,7 +49,7 @@ const Component kComponents[] = {
 
 // Commands of features this build does not have yet: present, but disabled.
 const char* const kLaterCommands[] = {
-    "UploadSelectedFiles1", "DownloadSelectedFiles1",
+    "SynchronizeDirectories2", "SynchronizeDirectories1",
 };
 
 bool isEnabled(QObject* o)
