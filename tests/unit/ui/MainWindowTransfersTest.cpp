@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -410,6 +411,13 @@ TEST_F(TransfersFromTheWindow, CancelInTheProgressWindowEndsTheBatchCleanly)
         return;
     const QByteArray big(50 * 1024 * 1024, 'b');
     makeServerFiles({{"big1.bin", big}, {"big2.bin", big}});
+    // An old time on the server: a copy that was cut short must not get it.
+    const QDateTime old(QDate(2020, 1, 1), QTime(12, 0));
+    for (const char* name : {"big1.bin", "big2.bin"}) {
+        QFile f(server.dataDir() + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite | QIODevice::Append));
+        ASSERT_TRUE(f.setFileTime(old, QFileDevice::FileModificationTime));
+    }
     find<QAction>("Refresh3")->trigger();
     ASSERT_TRUE(testenv::waitFor([&] { return names(remoteView()).contains("big2.bin"); }, 10000)) << log();
     ASSERT_TRUE(idle());
@@ -445,6 +453,11 @@ TEST_F(TransfersFromTheWindow, CancelInTheProgressWindowEndsTheBatchCleanly)
     ASSERT_TRUE(batchDone(1)) << log();
     EXPECT_GT(progressEvents, 0);
     EXPECT_EQ(filesStarted, 1);
+    // The file under way was cut off at the Stop and kept its local time.
+    const QString cut = local.filePath(QFileInfo::exists(local.filePath("big1.bin")) ? "big1.bin" : "big2.bin");
+    EXPECT_LT(QFileInfo(cut).size(), big.size());
+    EXPECT_NE(QFileInfo(cut).lastModified().date().year(), 2020);
+    EXPECT_TRUE(logText().contains(QFileInfo(cut).fileName() + " may be incomplete")) << log();
     EXPECT_EQ(int(QFileInfo::exists(local.filePath("big1.bin"))) + int(QFileInfo::exists(local.filePath("big2.bin"))), 1);
     EXPECT_EQ(ProgressWindow(), nullptr);
     EXPECT_FALSE(session()->Busy());
