@@ -467,6 +467,37 @@ TEST_F(TransfersFromTheWindow, CancelInTheProgressWindowEndsTheBatchCleanly)
     EXPECT_TRUE(find<QToolButton>("SpeedButton2")->isEnabled());
 }
 
+// The same Stop during an upload: the file cut short on the server is not
+// given the local file's time, and the list shows the server's state.
+TEST_F(TransfersFromTheWindow, CancelDuringAnUploadLeavesTheCutFileWithoutTheLocalTime)
+{
+    if (!connectTo(Kind::VsftpdPassive))
+        return;
+    const QByteArray big(50 * 1024 * 1024, 'u');
+    writeFile(local.filePath("up1.bin"), big);
+    writeFile(local.filePath("up2.bin"), big);
+    const QDateTime old(QDate(2020, 1, 1), QTime(12, 0));
+    for (const char* name : {"up1.bin", "up2.bin"}) {
+        QFile f(local.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite | QIODevice::Append));
+        ASSERT_TRUE(f.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    ASSERT_TRUE(window->SetLocalDir(local.path()));
+    onFirstProgress = [] { ProgressWindow()->CancelBtn->click(); };
+    select(localView(), {"up1.bin", "up2.bin"});
+    find<QToolButton>("SpeedButton1")->click();
+    ASSERT_TRUE(batchDone(1)) << log();
+    EXPECT_EQ(filesStarted, 1);
+    const QString cut = server.dataDir() + "/up1.bin";
+    EXPECT_LT(QFileInfo(cut).size(), big.size());
+    EXPECT_NE(QFileInfo(cut).lastModified().date().year(), 2020);
+    EXPECT_FALSE(QFileInfo::exists(server.dataDir() + "/up2.bin"));
+    EXPECT_FALSE(logText().contains("> MFMT") || logText().contains("> MDTM")) << log();
+    EXPECT_TRUE(testenv::waitFor([&] { return names(remoteView()).contains("up1.bin"); }));
+    EXPECT_FALSE(session()->Busy());
+    EXPECT_TRUE(session()->Ftp1().Connected());
+}
+
 TEST_F(TransfersFromTheWindow, AProgressWindowClosedMidBatchIsNotUsedAgain)
 {
     if (!connectTo(Kind::VsftpdPassive))
