@@ -202,6 +202,14 @@ void TSession::ListTreeDir()
         transfer_ == TransferKind::Download ? DownloadNext() : UploadNext();
         return;
     }
+    if (transfer_ == TransferKind::Upload && madeDir_) {
+        // Made by this batch a moment ago: nothing can exist in it yet, so
+        // no listing (and no TYPE A for it) is needed.
+        treeListing_.clear();
+        inTree_ = true;
+        UploadNext();
+        return;
+    }
     if (ftp_.Binary()) {
         afterType_ = &TSession::ListTreeDir;
         if (!Start(QStringLiteral("TYPE"), [this] { ftp_.TypeAscii(); }))
