@@ -99,6 +99,7 @@ bool TMirrorRun::NextPending(int& index)
     if (Stopped || ops_.empty())
         return false;
     for (; scan_ < ops_.size(); ++scan_) {
+        ++steps_;
         TMirrorRec& rec = ops_[scan_];
         if (rec.State == smProgress)
             rec.State = smDone;

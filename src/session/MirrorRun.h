@@ -83,6 +83,10 @@ public:
     // one stopped, so a whole run costs one pass over the list however many
     // operations it picks.
     bool NextPending(int& index);
+    // Records NextPending has looked at so far: within a small multiple of
+    // the operations in the list, which tests check to show the walk is
+    // linear without timing it.
+    std::size_t WalkSteps() const { return steps_; }
 
     // d (from the server's folder name) made the current folder: "\" read as
     // "/", a "/" in front when LocalRoot needs one before it, and one at the
@@ -109,6 +113,7 @@ private:
     // NextPending starts there; an insertion or a record put back before it
     // moves it back.
     std::size_t scan_ = 0;
+    std::size_t steps_ = 0;
 };
 
 // "mirrorstate.txt" in the program directory.

@@ -137,6 +137,33 @@ TEST(MirrorRunList, RecordPutBackAsPendingBeforeTheWalkIsPickedAgain)
     EXPECT_EQ(States(run), QStringList({"a:smDone", "x:smDone", "b:smDone", "c:smDone"}));
 }
 
+TEST(MirrorRunList, WalkOverAWholeTreeLooksAtEachRecordAFewTimesOnly)
+{
+    // 200 folders of 50 files: a walk from the start for every pick would
+    // look at some 25 million records.
+    TMirrorRun run;
+    for (int d = 0; d < 200; ++d) {
+        run.AddOp(Rec(omDir, "d"));
+        run.AddOp(Rec(omDirUp, "d"));
+    }
+    int picks = 0;
+    for (int index; (index = Issue(run)) >= 0; ++picks) {
+        if (run.GetOp(index).Op != omDir || run.GetOp(index).RemoteName != QLatin1String("d"))
+            continue;
+        std::vector<TMirrorRec> files(50, Rec(omGet, "f"));
+        if (picks % 2)
+            run.InsertOps(run.Current, files);
+        else
+            for (int i = 0; i < 50; ++i)
+                run.InsertOp(run.Current + i, files[size_t(i)]);
+    }
+    ASSERT_EQ(run.OpCount(), 200 * 52);
+    EXPECT_EQ(picks, run.OpCount());
+    for (const TMirrorRec& r : run.Ops())
+        ASSERT_EQ(r.State, smDone);
+    EXPECT_LE(run.WalkSteps(), 3u * size_t(run.OpCount()));
+}
+
 TEST(MirrorRunList, OutOfRangeAccessAppendsOrIsIgnored)
 {
     TMirrorRun run;
