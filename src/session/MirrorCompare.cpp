@@ -79,6 +79,14 @@ bool ScanMirrorFolder(const QString& dir, std::vector<MirrorLocalEntry>& entries
         MirrorLocalEntry entry;
         entry.name = QFile::decodeName(e->d_name);
         entry.link = S_ISLNK(own.st_mode);
+        if (QFile::encodeName(entry.name) != QByteArray(e->d_name)) {
+            // Decoded with replacement characters: the name read back would
+            // be another file's.
+            entry.kind = MirrorLocalEntry::Other;
+            entry.what = QStringLiteral("the name is not valid in this system's encoding");
+            entries.push_back(std::move(entry));
+            continue;
+        }
         struct stat target = own;
         if (entry.link && ::fstatat(dfd, e->d_name, &target, 0) != 0) {
             entry.kind = MirrorLocalEntry::Other;

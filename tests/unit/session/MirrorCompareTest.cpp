@@ -14,6 +14,7 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -440,6 +441,15 @@ TEST_F(MirrorCompareTest, LocalScanReadsKindsSizesAndTimesInNameOrder)
     EXPECT_EQ(opsIn(MirrorRemote, Overwrite, kLinks | DeleteMissing), QStringList({"omDelLoc b.txt"}))
         << "a FIFO is neither written to nor deleted";
     EXPECT_TRUE(logged(QStringLiteral("Skipped local \"e\": a FIFO"))) << log();
+
+    // A name that is not valid UTF-8 could not be opened again by its
+    // decoded form: it is left alone.
+    const QByteArray raw = QFile::encodeName(root) + "/f\xff.txt";
+    const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_EQ(opsIn(MirrorLocal, Overwrite, kLinks), QStringList({"omPut b.txt"}));
+    EXPECT_TRUE(logged(QStringLiteral("not valid in this system's encoding"))) << log();
 }
 
 TEST_F(MirrorCompareTest, RemovalListingDeletesFilesAndLinksBeforeSubfolders)
