@@ -36,54 +36,15 @@ done
 [ -x /usr/bin/time ] || { echo "missing: /usr/bin/time (Debian package time)" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || { echo "vsftpd here needs root (anonymous chroot)" >&2; exit 1; }
 
-WORK="$(mktemp -d /tmp/varnoth-bench.XXXXXX)"
-VSFTPD_PID=""
-cleanup() {
-  [ -n "$VSFTPD_PID" ] && kill "$VSFTPD_PID" 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-# --- the server ---------------------------------------------------------------
-PORT="$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
-mkdir -p "$WORK/root/pub" "$WORK/out" "$WORK/log" /var/run/vsftpd/empty
-chmod 755 "$WORK" "$WORK/root"
-chown ftp "$WORK/root/pub"
-cat > "$WORK/vsftpd.conf" <<CONF
-listen=YES
-listen_ipv6=NO
-listen_address=127.0.0.1
-listen_port=$PORT
-background=NO
-anonymous_enable=YES
-anon_root=$WORK/root
-no_anon_password=YES
-write_enable=YES
-anon_upload_enable=YES
-anon_other_write_enable=YES
-anon_umask=022
-local_enable=NO
-pasv_enable=YES
-pasv_address=127.0.0.1
-seccomp_sandbox=NO
-isolate=NO
-isolate_network=NO
-secure_chroot_dir=/var/run/vsftpd/empty
-xferlog_enable=NO
-CONF
-/usr/sbin/vsftpd "$WORK/vsftpd.conf" &
-VSFTPD_PID=$!
-for _ in $(seq 50); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$PORT") 2>/dev/null && break
-  sleep 0.1
-done
+# --- the server (shared with the engine benchmarks) ---------------------------
+. "$(dirname "${BASH_SOURCE[0]}")/vsftpd_common.sh"
+start_vsftpd
 
 echo "Creating a ${SIZE_MB} MiB file..."
 SRC="$WORK/root/pub/big.bin"
 head -c "$((SIZE_MB * 1024 * 1024))" /dev/urandom > "$SRC"
 cp "$SRC" "$WORK/upload.bin"
 SIZE="$(stat -c %s "$SRC")"
-URL="ftp://127.0.0.1:$PORT/pub"
 # Warm the page cache so that every client reads the same way.
 cat "$SRC" "$WORK/upload.bin" > /dev/null
 
@@ -103,8 +64,6 @@ command_of() {
     *) return 1 ;;
   esac
 }
-
-fail() { printf "\nFAILED: %s\n" "$*" >&2; exit 1; }
 
 # Runs one transfer and prints "wall cpu" in seconds; fails the benchmark
 # unless the tool exited with 0 and its output equals the source.
@@ -129,7 +88,6 @@ run_checked() {
   awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$tf"
 }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # --- paired runs --------------------------------------------------------------
 RESULTS="$WORK/results"

@@ -17,6 +17,7 @@
 // something was not copied or not set),
 // 2 on a bad command line, 3 when the session never got ready or the batch
 // did not end within an hour.
+#include "EngineBenchSupport.h"
 #include "session/Log.h"
 #include "session/Session.h"
 #include "session/SiteList.h"
@@ -67,38 +68,6 @@ public:
     }
 };
 
-// Nobody to ask: existing targets are overwritten, message boxes confirmed,
-// prompts cancelled.
-class Unattended final : public IUserInterface {
-public:
-    int ShowMessageBox(const QString& text, const QString&, int) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return mb::IdOk;
-    }
-    bool InputLine(const QString&, const QString&, QString&, bool, int) override { return false; }
-    int AskReWrite(QString&) override { return overwrite::Overwrite; }
-};
-
-// Runs the event loop until done() holds (checked every few milliseconds)
-// or timeoutMs have passed; true when done() held.
-bool runUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    // A real event loop that sleeps between events; done() is looked at
-    // every few milliseconds. (processEvents with a time limit would spin.)
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(5);
-    QTimer::singleShot(timeoutMs, &loop, [&] { loop.exit(1); });
-    return loop.exec() == 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -115,7 +84,7 @@ int main(int argc, char** argv)
     // A program directory of its own: no options, sites or logs of a user.
     QTemporaryDir programDir;
     ProgramDir = WithTrailingSlash(programDir.path());
-    Unattended ui;
+    benchsupport::Unattended ui(mb::IdOk);
     setUserInterface(&ui);
 
     CountingPane pane;
@@ -142,7 +111,7 @@ int main(int argc, char** argv)
                && session.Ftp1().State() == ftpStReady;
     };
     session.ConnectTo(site);
-    if (!runUntil(idle, 30000)) {
+    if (!benchsupport::runUntil(idle, 30000)) {
         std::fprintf(stderr, "the session did not get ready: %s\n", qPrintable(pane.errors.join(QLatin1String("; "))));
         setUserInterface(nullptr);
         return 3;
@@ -172,7 +141,7 @@ int main(int argc, char** argv)
     } else {
         session.StartUpload(names);
     }
-    const bool ended = runUntil([&] {
+    const bool ended = benchsupport::runUntil([&] {
         return session.RunningTransfer() == TSession::TransferKind::None && !session.Busy() && idle();
     }, 3600 * 1000);
     const double seconds = clock.nsecsElapsed() / 1e9;

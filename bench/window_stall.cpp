@@ -15,6 +15,7 @@
 // (min; a transfer shorter than a second gives the updates it had) and over
 // all of it (avg). On stderr: where the largest stall fell against the
 // engine's steps. Exit status 1 when the download failed.
+#include "EngineBenchSupport.h"
 #include "session/Session.h"
 #include "session/UserInterface.h"
 #include "settings/Globals.h"
@@ -33,38 +34,6 @@
 #include <functional>
 #include <vector>
 
-namespace {
-
-class Unattended final : public IUserInterface {
-public:
-    int ShowMessageBox(const QString& text, const QString&, int) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return mb::IdNo;
-    }
-    bool InputLine(const QString&, const QString&, QString&, bool, int) override { return false; }
-    int AskReWrite(QString&) override { return overwrite::Overwrite; }
-};
-
-bool runUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    // A real event loop that sleeps between events; done() is looked at
-    // every few milliseconds. (processEvents with a time limit would spin.)
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(5);
-    QTimer::singleShot(timeoutMs, &loop, [&] { loop.exit(1); });
-    return loop.exec() == 0;
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -78,13 +47,13 @@ int main(int argc, char** argv)
     QTemporaryDir programDir;
     qputenv("VARNOTH_PROGRAM_DIR", programDir.path().toUtf8());
     InitProgramDir();
-    Unattended ui;
+    benchsupport::Unattended ui(mb::IdNo);
     setUserInterface(&ui);
 
     int rc = 0;
     {
         T_Main window;
-        if (!runUntil([&] { return window.isVisible(); }, 10000)) {
+        if (!benchsupport::runUntil([&] { return window.isVisible(); }, 10000)) {
             std::fprintf(stderr, "the main window did not show\n");
             return 3;
         }
@@ -106,7 +75,7 @@ int main(int argc, char** argv)
                    && session->Ftp1().State() == ftpStReady;
         };
         session->ConnectTo(site);
-        if (!runUntil(idle, 30000)) {
+        if (!benchsupport::runUntil(idle, 30000)) {
             std::fprintf(stderr, "the session did not get ready\n");
             return 3;
         }
@@ -148,7 +117,7 @@ int main(int argc, char** argv)
         ticks.push_back(0);
         beat.start();
         session->StartDownload({row});
-        const bool ended = runUntil([&] { return batchEnded; }, 3600 * 1000);
+        const bool ended = benchsupport::runUntil([&] { return batchEnded; }, 3600 * 1000);
         const qint64 total = clock.nsecsElapsed();
         beat.stop();
         if (!ended) {
@@ -185,7 +154,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
 
         // Let the listing after the batch land, then close without a question.
-        runUntil(idle, 30000);
+        benchsupport::runUntil(idle, 30000);
         FTPOptions.AskForExit = false;
         window.close();
     }
