@@ -12,33 +12,15 @@
 // left out for any reason (excluded, a link, unsafe, ambiguous) is neither
 // transferred nor the reason to delete its namesake on the other side.
 #include "listing/DirEntry.h"
+#include "session/MirrorFolder.h"
 #include "session/MirrorJob.h"
 #include "session/MirrorRun.h"
 
 #include <QDate>
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <vector>
-
-// One entry of a local folder as the mirror sees it.
-struct MirrorLocalEntry {
-    enum Kind : quint8 { File, Directory, Other };
-    QString name;
-    Kind kind = File;      // for a link: what it points to (Other when nothing)
-    bool link = false;
-    bool loops = false;    // a link to the folder itself or one above it
-    qint64 size = 0;
-    QDateTime modified;    // local time, whole seconds
-    QString what;          // for Other: "a FIFO", "a link to nothing", ...
-};
-
-// Reads dir's entries (without "." and ".."), sorted by name. False, with error in words,
-// when the folder cannot be opened or read to its end, or an entry in it
-// cannot be examined: an incomplete view of a folder must not look like a
-// folder with fewer files.
-bool ScanMirrorFolder(const QString& dir, std::vector<MirrorLocalEntry>& entries, QString& error);
 
 // Descents stop this many levels below the job's folders (a guard against
 // links that lead round in a circle).

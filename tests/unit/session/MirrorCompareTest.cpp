@@ -108,10 +108,10 @@ protected:
         job.Params = params;
         return ops();
     }
-    bool logged(const QString& part) const
+    bool logged(const QString& text) const
     {
         for (const QString& line : level.log)
-            if (line.contains(part))
+            if (line.contains(text))
                 return true;
         return false;
     }
