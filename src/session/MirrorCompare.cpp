@@ -131,9 +131,10 @@ private:
     void Pair();
     bool Transfer(const Item& local, const Item& remote, bool upload);
     void Add(TMirrorOp op, const QString& localName, const QString& remoteName, qint64 localSize = 0,
-             qint64 remoteSize = 0)
+             qint64 remoteSize = 0, const QDateTime& time = QDateTime())
     {
-        out_.ops.push_back({localName, remoteName, localSize, remoteSize, op, smNone});
+        const qint64 stamp = time.isValid() ? time.toSecsSinceEpoch() : 0;
+        out_.ops.push_back({localName, remoteName, localSize, remoteSize, op, smNone, stamp});
     }
     bool MayDescend(const QString& name);
     void BuildOps();
@@ -197,7 +198,6 @@ void LevelCompare::ReadLocal()
 void LevelCompare::ReadRemote()
 {
     const bool ignoreLinks = in_.job.Has(mirror::IgnoreLinks);
-    const bool newest = in_.job.FileExists == mirror::OverwriteNewest;
     QHash<QString, int> seen;
     rem_.reserve(in_.remote.size());
     for (const DirEntry& e : in_.remote) {
@@ -225,7 +225,7 @@ void LevelCompare::ReadRemote()
         it.size = e.sizeView().trimmed().toLongLong(&sizeRead);
         if (!sizeRead)
             it.size = 0;
-        if (newest && !it.dir)
+        if (!it.dir)
             ReadListedTime(e, in_.siteTimeZone, in_.today, it);
         if (Excluded(name)) {
             it.use = Keep;
@@ -341,7 +341,7 @@ void LevelCompare::BuildOps()
             Item* r = l.twin >= 0 ? &rem_[size_t(l.twin)] : nullptr;
             if (r && !Transfer(l, *r, true))
                 continue;
-            Add(omPut, l.name, r ? r->name : l.name, l.size, r ? r->size : 0);
+            Add(omPut, l.name, r ? r->name : l.name, l.size, r ? r->size : 0, l.time);
             if (r && direction == mirror::MirrorBoth)
                 r->gone = true;
         }
@@ -359,7 +359,7 @@ void LevelCompare::BuildOps()
             const Item* l = twinOf(loc_, r.twin);
             if (l && !Transfer(*l, r, false))
                 continue;
-            Add(omGet, l ? l->name : r.name, r.name, l ? l->size : 0, r.size);
+            Add(omGet, l ? l->name : r.name, r.name, l ? l->size : 0, r.size, r.time);
         }
     }
     if (deleting && direction == mirror::MirrorRemote) {

@@ -46,6 +46,10 @@ struct TMirrorRec {
     qint64 RemoteSize = 0;
     TMirrorOp Op = omNone;
     TMirrorState State = smNone;
+    // For a transfer, the time its copy is given: the source file's own
+    // (listed for a download, local for an upload), in seconds since 1970;
+    // 0 when it is not known, and then the copy is not stamped.
+    qint64 Time = 0;
 
     bool operator==(const TMirrorRec&) const = default;
 };

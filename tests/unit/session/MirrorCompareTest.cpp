@@ -204,6 +204,18 @@ TEST_F(MirrorCompareTest, OnlyNewestLeavesAFileWhoseListedDateCannotBeRead)
     }
 }
 
+TEST_F(MirrorCompareTest, TransfersCarryTheTimeOfTheirSource)
+{
+    zone = 2.0;
+    file(QStringLiteral("up.txt"), Utc(2025, 3, 4, 5, 6, 7));
+    remoteFile(QStringLiteral("down.txt"), QStringLiteral("Jan 12 10:00"));
+    remoteFile(QStringLiteral("bad.txt"), QStringLiteral("Foo 99 xx:yy"));
+    ASSERT_EQ(opsIn(MirrorBoth, Overwrite, kLinks), QStringList({"omPut up.txt", "omGet down.txt", "omGet bad.txt"}));
+    EXPECT_EQ(level.ops[0].Time, Utc(2025, 3, 4, 5, 6, 7).toSecsSinceEpoch()) << "the local file's own time";
+    EXPECT_EQ(level.ops[1].Time, Utc(2026, 1, 12, 8, 0).toSecsSinceEpoch()) << "the listed time, in the site's zone";
+    EXPECT_EQ(level.ops[2].Time, 0) << "a date that cannot be read gives no time to copy";
+}
+
 TEST_F(MirrorCompareTest, MirrorBothCopiesEachWayAndDeletesNothing)
 {
     file(QStringLiteral("here.txt"));
