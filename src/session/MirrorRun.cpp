@@ -27,6 +27,14 @@ QString FullDir(const QString& root, const QString& dir)
     return root + dir;
 }
 
+QString ParentDir(QString d)
+{
+    if (d.endsWith(kSep))
+        d.chop(1);
+    const qsizetype cut = d.lastIndexOf(kSep);
+    return cut > 0 ? d.left(cut + 1) : QString();
+}
+
 bool Unfinished(TMirrorState s) { return s == smNone || s == smProgress; }
 
 } // namespace
@@ -114,6 +122,18 @@ bool TMirrorRun::NextPending(int& index)
 void TMirrorRun::SetLocalDir(const QString& d) { LocalDir = RelativeDir(LocalRoot, d); }
 
 void TMirrorRun::SetRemoteDir(const QString& d) { RemoteDir = RelativeDir(RemoteRoot, d); }
+
+void TMirrorRun::EnterDir(const TMirrorRec& rec)
+{
+    SetLocalDir(LocalDir + rec.LocalName);
+    SetRemoteDir(RemoteDir + rec.RemoteName);
+}
+
+void TMirrorRun::LeaveDir()
+{
+    LocalDir = ParentDir(LocalDir);
+    RemoteDir = ParentDir(RemoteDir);
+}
 
 QString TMirrorRun::LocalFull() const { return FullDir(LocalRoot, LocalDir); }
 

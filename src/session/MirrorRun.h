@@ -97,6 +97,12 @@ public:
     // end.
     void SetLocalDir(const QString& d);
     void SetRemoteDir(const QString& d);
+    // Descends into the folder of an omDir record on both sides, by each
+    // side's own name (the two may differ in letter case); LeaveDir goes
+    // back up one level. The run's place follows its own operations, not a
+    // folder name read back from the server.
+    void EnterDir(const TMirrorRec& rec);
+    void LeaveDir();
     // The current folder in full, ending in "/" whenever the root or the
     // current folder is not empty: a name appended to it is a path.
     QString LocalFull() const;

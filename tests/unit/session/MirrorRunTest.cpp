@@ -210,6 +210,26 @@ TEST(MirrorRunPaths, CurrentFolderJoinsTheRootWithOneSeparator)
     EXPECT_TRUE(TMirrorRun().RemoteFull().isEmpty());
 }
 
+TEST(MirrorRunPaths, DescentsFollowEachSidesOwnNameAndComeBackUp)
+{
+    TMirrorRun run;
+    run.LocalRoot = QStringLiteral("/home/u/site");
+    run.RemoteRoot = QStringLiteral("/pub/www/");
+    run.EnterDir({QStringLiteral("docs"), QStringLiteral("DOCS"), 0, 0, omDir, smProgress});
+    run.EnterDir({QStringLiteral("img"), QStringLiteral("img"), 0, 0, omDir, smProgress});
+    EXPECT_EQ(run.LocalFull(), QStringLiteral("/home/u/site/docs/img/"));
+    EXPECT_EQ(run.RemoteFull(), QStringLiteral("/pub/www/DOCS/img/"));
+    run.LeaveDir();
+    EXPECT_EQ(run.LocalFull(), QStringLiteral("/home/u/site/docs/"));
+    EXPECT_EQ(run.RemoteFull(), QStringLiteral("/pub/www/DOCS/"));
+    run.LeaveDir();
+    EXPECT_TRUE(run.LocalDir.isEmpty());
+    EXPECT_TRUE(run.RemoteDir.isEmpty());
+    run.LeaveDir();
+    EXPECT_EQ(run.LocalFull(), QStringLiteral("/home/u/site/")) << "never above the job's folders";
+    EXPECT_EQ(run.RemoteFull(), QStringLiteral("/pub/www/"));
+}
+
 TEST(MirrorRunReport, StateFileHoldsTheHeaderAndOneTabbedLinePerOperation)
 {
     QTemporaryDir dir;
