@@ -325,6 +325,10 @@ void TSession::SessionEnded()
     ClearQueues();
     const bool downloading = transfer_ == TransferKind::Download;
     EndTransferState();
+    if (mirror_) {
+        mirror_->Stop();
+        MirrorFinish();  // the report says how far the run came
+    }
     if (downloading)
         emit LocalRefreshWanted();
     SetBusy(false);

@@ -14,11 +14,14 @@
 //   SessionNavigation.cpp  remote navigation and showing a listing
 //   SessionCommands.cpp    custom commands typed or chosen by the user
 //   SessionTransfers.cpp   downloads and uploads of files and whole trees
+//   SessionMirror.cpp      mirror runs: two folders made alike, level by level
 #include "ftp/FtpClient.h"
 #include "listing/DirEntry.h"
 #include "listing/RemoteListModel.h"
 #include "session/KeepAlive.h"
 #include "session/Log.h"
+#include "session/MirrorJob.h"
+#include "session/MirrorRun.h"
 #include "settings/Options.h"
 #include "sites/SiteRecord.h"
 
@@ -29,6 +32,7 @@
 #include <QStringListModel>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class TMsgLanguage;
@@ -166,6 +170,19 @@ public:
     // 2 neither works, 3 not yet known (every connection starts there).
     int TimeCommandMode() const { return timeCmd_; }
 
+    // --- mirror runs (SessionMirror.cpp) --------------------------------------
+    // Runs job over the open session. Refused (false, with a log line) when
+    // a batch may not start, the local folder does not exist or no remote
+    // folder is given. The run ends with MirrorEnded; its report is
+    // mirrorstate.txt in the program directory.
+    bool StartMirror(const TMirrorJob& job);
+    bool MirrorRunning() const;
+    // The run under way (nullptr when none).
+    const TMirrorRun* MirrorState() const;
+    // How the last run ended: operations that failed, and whether it was stopped.
+    int LastMirrorFailures() const { return lastMirrorFailed_; }
+    bool LastMirrorStopped() const { return lastMirrorStopped_; }
+
     // --- state ---------------------------------------------------------------
     Phase CurrentPhase() const { return phase_; }
     bool SiteListShown() const { return phase_ == Phase::SiteList || phase_ == Phase::Connecting; }
@@ -221,6 +238,8 @@ signals:
     void TransferBatchEnded();
     // A download has ended: the local pane shows its directory again.
     void LocalRefreshWanted();
+    // A mirror run has ended (finished, stopped or failed).
+    void MirrorEnded();
 
 private:
     friend struct SessionRoutes;
@@ -321,6 +340,24 @@ private:
     void FinishBatch(bool refreshAlways);
     void FailBatch();
     void EndTransferState();
+    void AfterFileTime();
+
+    // SessionMirror.cpp
+    void PostMirrorStep(int step, int param = 0);
+    void MirrorStep(int step, int param);
+    void MirrorEntered();
+    void MirrorList();
+    void MirrorListed();
+    void MirrorBuild(int param);
+    void MirrorNext();
+    void MirrorTransfer(TMirrorRec rec);
+    void MirrorFileRequest();
+    void MirrorFileDone();
+    void MirrorDone();
+    void MirrorFailed();
+    void MirrorFinish();
+    void MarkMirror(TMirrorState state);
+    bool ConfirmMirrorDelete(const QString& path, bool directory);
 
     // SessionNavigation.cpp
     QStringList TakeListingLines() const;
@@ -374,6 +411,16 @@ private:
     bool timeCommandRunning_ = false;      // MFMT/MDTM after an upload is under way
     bool probingMdtm_ = false;             // ... and it is MDTM, tried after MFMT failed
     bool madeDir_ = false;                 // the upload's directory was just made
+    // The mirror run under way, its job and the listing of its level.
+    std::unique_ptr<TMirrorRun> mirror_;
+    TMirrorJob mirrorJob_;
+    int mirrorDepth_ = 0;
+    std::vector<DirEntry> mirrorListing_;
+    bool mirrorListed_ = false;
+    QString mirrorListError_;
+    int lastMirrorFailed_ = 0;
+    bool lastMirrorStopped_ = false;
+    int lastRequestError_ = 0;  // the error code the dispatcher is handling
     QStringListModel remotePath_;
     int remotePathIndex_ = 0;
     QString infoLine_;

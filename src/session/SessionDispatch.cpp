@@ -50,6 +50,7 @@ struct SessionRoutes {
     static bool transferring(const TSession& s) { return s.transfer_ != TSession::TransferKind::None; }
     static bool uploadWalkUp(const TSession& s) { return uploading(s) && (s.flags_ & sessionflag::MkdWalkUp); }
     static bool settingFileTime(const TSession& s) { return s.timeCommandRunning_; }
+    static bool mirroring(const TSession& s) { return s.mirror_ != nullptr; }
     // A keep-alive command that completes is never a step of the batch.
     static bool chmodBatch(const TSession& s)
     {
@@ -68,6 +69,17 @@ struct SessionRoutes {
             {ftpRqPwd, always, &TSession::TakePwdAndList, "take the home directory, list it"},
             {ftpRqTypeSet, always, &TSession::AfterTypeSet, "TYPE A done: the step that waited for it"},
             // Batches (delete, transfers, mirror) put their Cwd/Mkd/CDup rows here.
+            {ftpRqQuote, settingFileTime, &TSession::AfterTimeCommand, "upload: time set (or not), the next file"},
+            {ftpRqCwd, mirroring, &TSession::MirrorEntered, "mirror: in the folder, list it"},
+            {ftpRqCDup, mirroring, &TSession::MirrorDone, "mirror: back up, the parent's operations go on"},
+            {ftpRqMkd, mirroring, &TSession::MirrorDone, "mirror: folder made"},
+            {ftpRqDir, mirroring, &TSession::MirrorListed, "mirror: compare the level"},
+            {ftpRqGet, mirroring, &TSession::MirrorFileDone, "mirror: the copy's time, the next operation"},
+            {ftpRqRestartGet, mirroring, &TSession::MirrorFileDone, "mirror: the copy's time, the next operation"},
+            {ftpRqPut, mirroring, &TSession::MirrorFileDone, "mirror: the copy's time, the next operation"},
+            {ftpRqRestartPut, mirroring, &TSession::MirrorFileDone, "mirror: the copy's time, the next operation"},
+            {ftpRqDele, mirroring, &TSession::MirrorDone, "mirror: deleted"},
+            {ftpRqRmd, mirroring, &TSession::MirrorDone, "mirror: folder removed"},
             {ftpRqCwd, uploadWalkUp, &TSession::MkdAfterWalkUp, "upload: in the parent, make the directory"},
             {ftpRqCwd, transferring, &TSession::ListTreeDir, "transfer: in the next directory, list it"},
             {ftpRqMkd, uploading, &TSession::CwdIntoMadeDir, "upload: made, now enter it"},
@@ -83,7 +95,6 @@ struct SessionRoutes {
             {ftpRqRestartGet, downloading, &TSession::AfterGet, "download: the file's time, the next file"},
             {ftpRqPut, uploading, &TSession::AfterPut, "upload: the file's time on the server"},
             {ftpRqRestartPut, uploading, &TSession::AfterPut, "upload: the file's time on the server"},
-            {ftpRqQuote, settingFileTime, &TSession::AfterTimeCommand, "upload: time set (or not), the next file"},
             {ftpRqDir, deleteScanning, &TSession::QueueDeleteListing, "delete: queue what the directory holds"},
             {ftpRqDir, always, &TSession::ShowRemoteListing, "show the listing"},
             {ftpRqDele, deleting, &TSession::ContinueDelete, "delete: the next file or directory"},
@@ -109,13 +120,17 @@ struct SessionRoutes {
             {ftpRqNone, deleting, &TSession::DeleteFailed, "delete: log, back to the start directory"},
             {ftpRqRename, always, &TSession::RenameFailed, "log; a Change Case batch ends"},
             {ftpRqQuote, chmodBatch, &TSession::ChmodFailed, "permissions: log, end the batch, list again"},
+            // A mirror run: a listing that failed still goes to the comparison,
+            // which derives nothing from it; any other failure is its step 4.
+            {ftpRqQuote, settingFileTime, &TSession::AfterTimeCommand, "upload: no time set, the next", true},
+            {ftpRqDir, mirroring, &TSession::MirrorListed, "mirror: the level fails", true},
+            {ftpRqNone, mirroring, &TSession::MirrorFailed, "mirror: mark it failed, go on", true},
             // Transfers: a file that fails is logged and the batch goes on;
             // a directory an upload cannot enter is made first.
             {ftpRqGet, downloading, &TSession::TransferFailed, "download: log, the next file", true},
             {ftpRqRestartGet, downloading, &TSession::TransferFailed, "download: log, the next file", true},
             {ftpRqPut, uploading, &TSession::TransferFailed, "upload: log, the next file", true},
             {ftpRqRestartPut, uploading, &TSession::TransferFailed, "upload: log, the next file", true},
-            {ftpRqQuote, settingFileTime, &TSession::AfterTimeCommand, "upload: no time set, the next file", true},
             {ftpRqCwd, uploadWalkUp, &TSession::FailBatch, "upload: the parent cannot be entered"},
             {ftpRqCwd, uploading, &TSession::MakeMissingDir, "upload: make the missing directory", true},
             {ftpRqCwd, downloading, &TSession::SkipDownloadDir, "download: skip that directory", true},
@@ -154,7 +169,9 @@ void TSession::Ftp1RequestDone(TFtpRequest rq, quint16 error)
     if (keepAlive_.TakeKeepAliveQuote() && rq == ftpRqQuote)
         flags_ |= sessionflag::KeepAliveQuote;
     Dispatch(rq, error);
-    if (phase_ != Phase::SiteList && ftp_.Connected())
+    // A mirror run owns the connection: a keep-alive command meanwhile could
+    // meet a question that is open and stall the run.
+    if (phase_ != Phase::SiteList && ftp_.Connected() && !mirror_)
         keepAlive_.Restart();
 }
 
@@ -172,7 +189,7 @@ bool TSession::IsFailure(TFtpRequest rq, int error) const
         return true;
     // Inside a transfer a directory change or a made directory counts only
     // when it succeeded (a Stop clears the tree flags, not the batch).
-    if (transfer_ != TransferKind::None && (rq == ftpRqCwd || rq == ftpRqMkd || rq == ftpRqTypeSet))
+    if ((transfer_ != TransferKind::None || mirror_) && (rq == ftpRqCwd || rq == ftpRqMkd || rq == ftpRqTypeSet))
         return true;
     switch (rq) {
     case ftpRqConnect:
@@ -196,6 +213,7 @@ bool TSession::IsFailure(TFtpRequest rq, int error) const
 
 void TSession::Dispatch(TFtpRequest rq, int error)
 {
+    lastRequestError_ = error;
     const bool failed = IsFailure(rq, error);
     const auto* row = SessionRoutes::find(failed ? SessionRoutes::failure() : SessionRoutes::success(), *this, rq);
     if (failed && !(row && row->keepsBatch)) {

@@ -64,7 +64,7 @@ QString Printable(const QString& name)
 
 bool TSession::CanTransfer() const
 {
-    return ReadyForCommand() && !busy_ && transfer_ == TransferKind::None && !deleteRunning_
+    return ReadyForCommand() && !busy_ && transfer_ == TransferKind::None && !deleteRunning_ && !mirror_
            && ftp_.State() == ftpStReady;
 }
 
@@ -624,7 +624,7 @@ void TSession::TransferFailed()
 void TSession::SetRemoteFileTime()
 {
     if (timeCmd_ == 2 || !current_.time.isValid()) {
-        UploadNext();
+        AfterFileTime();
         return;
     }
     const QString verb = timeCmd_ == 1 ? QStringLiteral("MDTM") : QStringLiteral("MFMT");
@@ -633,7 +633,7 @@ void TSession::SetRemoteFileTime()
     timeCommandRunning_ = true;
     if (!Start(verb, [this] { ftp_.Quote(); })) {
         timeCommandRunning_ = false;
-        UploadNext();
+        AfterFileTime();
     }
 }
 
@@ -655,7 +655,16 @@ void TSession::AfterTimeCommand()
         if (!ok)
             timeCmd_ = 2;
     }
-    UploadNext();
+    AfterFileTime();
+}
+
+// The file's time is set (or cannot be): the batch or the mirror run goes on.
+void TSession::AfterFileTime()
+{
+    if (mirror_)
+        MirrorDone();
+    else
+        UploadNext();
 }
 
 // --- the end of a batch ----------------------------------------------------

@@ -52,6 +52,5 @@ void T_Main::SyncDirClick(int tag)
 
 void T_Main::StartMirrorRun()
 {
-    Display(QStringLiteral("! The mirror run is not available in this build; the job was saved to %1")
-                .arg(DefaultMirrorJobFile()));
+    session_->StartMirror(MirrorJob);
 }

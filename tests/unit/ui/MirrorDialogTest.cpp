@@ -451,7 +451,7 @@ TEST_F(SynchronizeCommandTest, FillsTheFoldersAndDirectionAndQueuesTheRunOnExecu
     EXPECT_EQ(MirrorJob.Direction, mirror::MirrorRemote);
     EXPECT_EQ(MirrorJob.Params, 31); // only folders and direction are set
     QCoreApplication::processEvents();
-    EXPECT_FALSE(log().contains("mirror run"));
+    EXPECT_FALSE(log().contains("Mirror: "));
 }
 
 TEST_F(SynchronizeCommandTest, ExecuteQueuesTheRunAfterTheDialogHasGone)
@@ -471,13 +471,13 @@ TEST_F(SynchronizeCommandTest, ExecuteQueuesTheRunAfterTheDialogHasGone)
     ModalAnswerer<T_Mirror> executer([&](T_Mirror* f) {
         EXPECT_EQ(checkedItem(f->rgDir), 0); // tag 0: Mirror Local
         f->sbExecute->click();
-        logWhileShown = log().contains("mirror run");
+        logWhileShown = log().contains("Mirror: ");
     });
     window->SyncDirClick(0);
     EXPECT_EQ(executer.shown, 1);
     EXPECT_FALSE(logWhileShown);
     EXPECT_TRUE(QFile::exists(dir.filePath("Default.cpf")));
-    ASSERT_TRUE(testenv::waitFor([&] { return log().contains("mirror run"); }, 5000)) << log().toStdString();
+    ASSERT_TRUE(testenv::waitFor([&] { return log().contains("Mirror finished"); }, 15000)) << log().toStdString();
     EXPECT_EQ(MirrorJob.Direction, mirror::MirrorLocal);
 }
 
