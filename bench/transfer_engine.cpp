@@ -2,15 +2,22 @@
 // Download and Upload buttons do, and reports what the batch cost:
 //
 //   bench_transfer_engine HOST PORT USER PASSWORD REMOTE-DIR LOCAL-DIR download|upload NAME...
+//   bench_transfer_engine HOST PORT USER PASSWORD REMOTE-DIR LOCAL-DIR mirror-local|mirror-remote
 //
 // Logs in (an empty USER means anonymous), lists REMOTE-DIR, then copies the
 // named entries (files or whole folders) of REMOTE-DIR into LOCAL-DIR
 // (download) or of LOCAL-DIR into REMOTE-DIR (upload). Existing targets are
-// overwritten. Prints one line:
+// overwritten. The mirror modes run a mirror job of LOCAL-DIR and REMOTE-DIR
+// instead, as Synchronize Directories does: mirror-local makes the remote
+// folder like the local one, mirror-remote the local like the remote one;
+// subfolders included, links ignored, all binary, a file on both sides
+// replaced only when the source is newer, nothing deleted. Prints one line:
 //
 //   seconds=1.234 files=2000 PASV=2000 RETR=2000 TYPE=1 CWD=51 ...
 //
-// seconds runs from the start of the batch to the listing after it; files
+// (a mirror adds ops=N, the operations done, after files). seconds runs
+// from the start of the batch to the listing after it (for a mirror, to its
+// end); files
 // counts the files the engine started; the rest counts the commands sent on
 // the control connection, by verb, so that per-file round trips show. The
 // exit status is 1 when the log tells of a failure (an error, or a note that
@@ -19,6 +26,7 @@
 // did not end within an hour.
 #include "EngineBenchSupport.h"
 #include "session/Log.h"
+#include "session/MirrorJob.h"
 #include "session/Session.h"
 #include "session/SiteList.h"
 #include "session/UserInterface.h"
@@ -48,15 +56,26 @@ bool IsFailure(const QString& line)
 }
 
 // Keeps no lines: counts the commands by verb and remembers the failures.
+// The mirror's summary: "Mirror finished|stopped: N done, N not done, N failed".
+const QRegularExpression& MirrorSummary()
+{
+    static const QRegularExpression summary(
+        QStringLiteral("^Mirror (finished|stopped): (\\d+) done, (\\d+) not done, (\\d+) failed"));
+    return summary;
+}
+
 class CountingPane final : public ILogPane {
 public:
     QMap<QString, int> verbs;
     QStringList errors;
+    QString mirrorSummary;
     int LineCount() const override { return 0; }
     void RemoveFirstLine() override {}
     void AppendLine(const QString& line) override
     {
-        if (line.startsWith(QLatin1String("> ")))
+        if (MirrorSummary().match(line).hasMatch())
+            mirrorSummary = line;
+        else if (line.startsWith(QLatin1String("> ")))
             ++verbs[line.mid(2).section(QLatin1Char(' '), 0, 0).toUpper()];
         else if (IsFailure(line))
             errors << line;
@@ -74,11 +93,17 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 9 || (args[7] != QLatin1String("download") && args[7] != QLatin1String("upload"))) {
-        std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD REMOTE-DIR LOCAL-DIR download|upload NAME...\n", argv[0]);
+    const QString mode = args.value(7);
+    const bool mirrorRun = mode == QLatin1String("mirror-local") || mode == QLatin1String("mirror-remote");
+    if (mirrorRun ? args.size() != 8
+                  : args.size() < 9 || (mode != QLatin1String("download") && mode != QLatin1String("upload"))) {
+        std::fprintf(stderr,
+                     "usage: %s HOST PORT USER PASSWORD REMOTE-DIR LOCAL-DIR download|upload NAME...\n"
+                     "       %s HOST PORT USER PASSWORD REMOTE-DIR LOCAL-DIR mirror-local|mirror-remote\n",
+                     argv[0], argv[0]);
         return 2;
     }
-    const bool download = args[7] == QLatin1String("download");
+    const bool download = mode == QLatin1String("download");
     const QStringList names = args.mid(8);
 
     // A program directory of its own: no options, sites or logs of a user.
@@ -123,7 +148,25 @@ int main(int argc, char** argv)
 
     QElapsedTimer clock;
     clock.start();
-    if (download) {
+    bool mirrorEnded = false;
+    double mirrorSeconds = 0;
+    if (mirrorRun) {
+        QObject::connect(&session, &TSession::MirrorEnded, [&] {
+            mirrorEnded = true;
+            mirrorSeconds = clock.nsecsElapsed() / 1e9;
+        });
+        TMirrorJob job;
+        job.Local = args[6];
+        job.Remote = args[5];
+        job.Direction = mode == QLatin1String("mirror-local") ? mirror::MirrorLocal : mirror::MirrorRemote;
+        job.FileExists = mirror::OverwriteNewest;
+        job.Params = mirror::IncludeSubfolders | mirror::IgnoreLinks | mirror::AllBinary;
+        if (!session.StartMirror(job)) {
+            std::fprintf(stderr, "the mirror did not start: %s\n", qPrintable(pane.errors.join(QLatin1String("; "))));
+            setUserInterface(nullptr);
+            return 3;
+        }
+    } else if (download) {
         QList<int> rows;
         for (const QString& name : names) {
             int found = -1;
@@ -141,16 +184,32 @@ int main(int argc, char** argv)
     } else {
         session.StartUpload(names);
     }
+    // A mirror ends at MirrorEnded; the session then goes back to the job's
+    // remote folder, which is waited for but not timed.
     const bool ended = benchsupport::runUntil([&] {
-        return session.RunningTransfer() == TSession::TransferKind::None && !session.Busy() && idle();
+        return (!mirrorRun || mirrorEnded) && session.RunningTransfer() == TSession::TransferKind::None
+               && !session.Busy() && idle();
     }, 3600 * 1000);
-    const double seconds = clock.nsecsElapsed() / 1e9;
+    const double seconds = mirrorRun && mirrorEnded ? mirrorSeconds : clock.nsecsElapsed() / 1e9;
+    int opsDone = 0;
+    bool mirrorClean = true;
+    if (mirrorRun) {
+        const QRegularExpressionMatch m = MirrorSummary().match(pane.mirrorSummary);
+        opsDone = m.captured(2).toInt();
+        mirrorClean = m.hasMatch() && m.captured(1) == QLatin1String("finished") && m.captured(3).toInt() == 0
+                      && m.captured(4).toInt() == 0;
+        if (!mirrorClean)
+            pane.errors << (pane.mirrorSummary.isEmpty() ? QStringLiteral("the mirror gave no summary") : pane.mirrorSummary);
+    }
 
     QString counts;
     for (auto it = pane.verbs.cbegin(); it != pane.verbs.cend(); ++it)
         if (const int n = it.value() - before.value(it.key()); n > 0)
             counts += QStringLiteral(" %1=%2").arg(it.key()).arg(n);
-    std::printf("seconds=%.3f files=%d%s\n", seconds, files, qPrintable(counts));
+    if (mirrorRun)
+        std::printf("seconds=%.3f files=%d ops=%d%s\n", seconds, files, opsDone, qPrintable(counts));
+    else
+        std::printf("seconds=%.3f files=%d%s\n", seconds, files, qPrintable(counts));
     std::fflush(stdout);
     for (const QString& e : pane.errors)
         std::fprintf(stderr, "%s\n", qPrintable(e));
