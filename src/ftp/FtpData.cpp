@@ -290,6 +290,8 @@ void TCustomFtpCli::DownloadReply1()
     if (m_statusCode == 150 || m_statusCode == 125) {
         m_next = &TCustomFtpCli::DownloadReply2;
         AcceptDownload();
+        if (m_downloadClosed)
+            FreeStream();  // the data ended before this reply (DownloadClosed)
         return;
     }
     SetErrorMessage(m_lastResponse);
@@ -417,7 +419,11 @@ bool TCustomFtpCli::LimitDownloadBlock(int n)
 
 void TCustomFtpCli::DownloadClosed(quint16 error)
 {
-    FreeStream();
+    // The data may end (an empty file or folder) before the server's 1xx
+    // reply is read: the file then stays open until that reply says whether
+    // it is the download's (cut to the start) or goes again.
+    if (m_downloadAccepted || m_downloadRefused)
+        FreeStream();
     m_downloadClosed = true;
     m_dataError = error;
     CheckDownloadEnd();
