@@ -175,13 +175,19 @@ public:
     // a batch may not start, the local folder does not exist or no remote
     // folder is given. The run ends with MirrorEnded; its report is
     // mirrorstate.txt in the program directory.
-    bool StartMirror(const TMirrorJob& job);
+    // With dryRun the run compares and descends as it would (CWD and LIST
+    // only), asks the same questions, and reports every operation through
+    // MirrorOperation without carrying it out; no report is written.
+    bool StartMirror(const TMirrorJob& job, bool dryRun = false);
     bool MirrorRunning() const;
     // The run under way (nullptr when none).
     const TMirrorRun* MirrorState() const;
     // How the last run ended: operations that failed, and whether it was stopped.
     int LastMirrorFailures() const { return lastMirrorFailed_; }
     bool LastMirrorStopped() const { return lastMirrorStopped_; }
+    // Folders of the last run that gave no operation because they could not
+    // be entered, listed or read (the run's own folders among them).
+    int LastMirrorUnreadFolders() const { return lastMirrorUnread_; }
 
     // --- state ---------------------------------------------------------------
     Phase CurrentPhase() const { return phase_; }
@@ -240,6 +246,9 @@ signals:
     void LocalRefreshWanted();
     // A mirror run has ended (finished, stopped or failed).
     void MirrorEnded();
+    // An operation of the run is carried out now (or, in a dry run, would
+    // be): a TMirrorOp with the full local and remote path it touches.
+    void MirrorOperation(int op, const QString& localPath, const QString& remotePath);
 
 private:
     friend struct SessionRoutes;
@@ -418,8 +427,14 @@ private:
     std::vector<DirEntry> mirrorListing_;
     bool mirrorListed_ = false;
     QString mirrorListError_;
+    // A dry run: per level entered, which side only exists in the plan
+    // (1 the remote folder, 2 the local folder), so it is not read.
+    bool mirrorDryRun_ = false;
+    std::vector<int> mirrorPlanned_;
+    int mirrorEntering_ = 0;
     int lastMirrorFailed_ = 0;
     bool lastMirrorStopped_ = false;
+    int mirrorUnread_ = 0, lastMirrorUnread_ = 0;
     int lastRequestError_ = 0;  // the error code the dispatcher is handling
     QStringListModel remotePath_;
     int remotePathIndex_ = 0;

@@ -75,7 +75,7 @@ void TSession::MirrorStep(int step, int param)
     }
 }
 
-bool TSession::StartMirror(const TMirrorJob& job)
+bool TSession::StartMirror(const TMirrorJob& job, bool dryRun)
 {
     if (!CanTransfer())
         return false;
@@ -104,6 +104,10 @@ bool TSession::StartMirror(const TMirrorJob& job)
     mirror_->RemoteRoot = job.Remote;
     mirror_->Current = 0;
     mirrorDepth_ = 0;
+    mirrorDryRun_ = dryRun;
+    mirrorUnread_ = 0;
+    mirrorPlanned_.clear();
+    mirrorEntering_ = 0;
     flags_ = sessionflag::MirrorRun;
     keepAlive_.Stop();
     Display(QStringLiteral("Mirror: %1 and %2").arg(job.Local, job.Remote));
@@ -122,6 +126,8 @@ void TSession::MirrorEntered()
     if (flags_ & sessionflag::MirrorDescend) {
         mirror_->EnterDir(mirror_->GetOp(mirror_->Current));
         ++mirrorDepth_;
+        if (mirrorDryRun_)
+            mirrorPlanned_.push_back(mirrorEntering_);
     }
     MirrorList();
 }
@@ -166,7 +172,9 @@ void TSession::MirrorBuild(int param)
 {
     MirrorLevelInput in;
     in.job = mirrorJob_;
-    in.localRead = ScanMirrorFolder(mirror_->LocalFull(), in.local, in.localError);
+    // A folder a dry run only plans to make is empty, not unreadable.
+    const int planned = mirrorPlanned_.empty() ? 0 : mirrorPlanned_.back();
+    in.localRead = (planned & 2) || ScanMirrorFolder(mirror_->LocalFull(), in.local, in.localError);
     in.remoteListed = mirrorListed_;
     in.remoteError = mirrorListError_;
     in.remote = mirrorListing_;
@@ -180,6 +188,7 @@ void TSession::MirrorBuild(int param)
     for (const QString& line : level.log)
         Display(QStringLiteral("! ") + line);
     if (!level.ok) {
+        ++mirrorUnread_;
         Display(QStringLiteral("! Mirror: nothing is done in %1 / %2").arg(in.localDir, in.remoteDir));
         if (param == 1 && mirror_->Current >= 0) {
             TMirrorRec rec = mirror_->GetOp(mirror_->Current);
@@ -243,6 +252,12 @@ void TSession::MirrorNext()
         MirrorTransfer(rec);
         return;
     case omMkdLoc: {
+        emit MirrorOperation(rec.Op, local, QString());
+        if (mirrorDryRun_) {
+            MarkMirror(smDone);
+            PostMirrorStep(2);
+            return;
+        }
         const bool made = QDir().mkdir(local);
         if (!made)
             Display(Msg(mainmsg::CanNotCreateDir) + " " + local);
@@ -251,6 +266,12 @@ void TSession::MirrorNext()
         return;
     }
     case omMkdFtp:
+        emit MirrorOperation(rec.Op, QString(), remote);
+        if (mirrorDryRun_) {
+            MarkMirror(smDone);
+            PostMirrorStep(2);
+            return;
+        }
         MarkMirror(smProgress);
         ftp_.SetHostFileName(remote);
         if (!Start(QStringLiteral("MKD"), [this] { ftp_.Mkd(); }))
@@ -260,6 +281,12 @@ void TSession::MirrorNext()
     case omDelLoc: {
         const bool dir = rec.Op == omRmdLoc;
         if (!ConfirmMirrorDelete(local, dir)) {
+            MarkMirror(smDone);
+            PostMirrorStep(2);
+            return;
+        }
+        emit MirrorOperation(rec.Op, local, QString());
+        if (mirrorDryRun_) {
             MarkMirror(smDone);
             PostMirrorStep(2);
             return;
@@ -280,6 +307,12 @@ void TSession::MirrorNext()
             PostMirrorStep(2);
             return;
         }
+        emit MirrorOperation(rec.Op, QString(), remote);
+        if (mirrorDryRun_) {
+            MarkMirror(smDone);
+            PostMirrorStep(2);
+            return;
+        }
         MarkMirror(smProgress);
         // The full path: the directory or file meant, wherever the client stands.
         ftp_.SetHostFileName(remote);
@@ -289,7 +322,30 @@ void TSession::MirrorNext()
             MirrorFailed();
         return;
     }
-    case omDir:
+    case omDir: {
+        // A dry run has made nothing: a folder it only plans to make (the
+        // operation just before) is not entered but taken as empty.
+        const TMirrorRec made = mirror_->GetOp(index - 1);
+        mirrorEntering_ = 0;
+        if (mirrorDryRun_ && index > 0 && made.State == smDone) {
+            if (made.Op == omMkdLoc && made.LocalName == rec.LocalName)
+                mirrorEntering_ = 2;
+            if (made.Op == omMkdFtp && made.RemoteName == rec.RemoteName)
+                mirrorEntering_ = 1 | (mirrorPlanned_.empty() ? 0 : mirrorPlanned_.back() & 2);
+        }
+        if (!mirrorPlanned_.empty() && (mirrorPlanned_.back() & 1))
+            mirrorEntering_ |= 1;  // below a planned remote folder, all is planned
+        if (mirrorEntering_ & 1) {
+            MarkMirror(smProgress);
+            mirror_->EnterDir(rec);
+            ++mirrorDepth_;
+            mirrorPlanned_.push_back(mirrorEntering_);
+            mirrorListed_ = true;
+            mirrorListing_.clear();
+            mirrorListError_.clear();
+            MirrorBuild(1);
+            return;
+        }
         flags_ |= sessionflag::MirrorDescend;
         MarkMirror(smProgress);
         ftp_.SetHostDirName(remote);
@@ -297,7 +353,19 @@ void TSession::MirrorNext()
         if (!Start(QStringLiteral("CWD"), [this] { ftp_.Cwd(); }))
             MirrorFailed();
         return;
+    }
     case omDirUp: {
+        if (mirrorDryRun_ && !mirrorPlanned_.empty()) {
+            const int planned = mirrorPlanned_.back();
+            mirrorPlanned_.pop_back();
+            if (planned & 1) {  // the server never went there
+                mirror_->LeaveDir();
+                mirrorDepth_ = qMax(0, mirrorDepth_ - 1);
+                MarkMirror(smDone);
+                PostMirrorStep(2);
+                return;
+            }
+        }
         flags_ |= sessionflag::MirrorAscend;
         flags_ &= ~quint16(sessionflag::MirrorDescend);
         MarkMirror(smProgress);
@@ -371,6 +439,12 @@ void TSession::MirrorTransfer(TMirrorRec rec)
         }
     } else {
         resumeCurrent_ = false;
+    }
+    emit MirrorOperation(rec.Op, mirror_->LocalFull() + rec.LocalName, mirror_->RemoteFull() + rec.RemoteName);
+    if (mirrorDryRun_) {
+        MarkMirror(smDone);
+        PostMirrorStep(2);
+        return;
     }
     MarkMirror(smProgress);
     current_ = QueuedFile{};
@@ -446,6 +520,8 @@ void TSession::MirrorFailed()
     Display(Msg(mainmsg::Error) + " " + ftp_.ErrorMessage());
     afterType_ = nullptr;
     const TMirrorRec rec = mirror_->GetOp(mirror_->Current);
+    if (rec.Op == omDir || mirror_->Current >= mirror_->OpCount())
+        ++mirrorUnread_;  // a folder not entered (at the start: the job's own)
     if (rec.Op == omGet || rec.Op == omPut) {
         emit TransferFileEnded();
         Display(QStringLiteral("! %1 may be incomplete").arg(rec.Op == omGet ? current_.target : rec.RemoteName));
@@ -476,7 +552,7 @@ void TSession::MirrorFinish()
     if (!mirror_)
         return;
     QString error;
-    if (!mirror_->SaveState(MirrorStateFile(), &error))
+    if (!mirrorDryRun_ && !mirror_->SaveState(MirrorStateFile(), &error))
         Display(QStringLiteral("! The mirror report could not be written: %1").arg(error));
     int done = 0, failed = 0, pending = 0;
     for (const TMirrorRec& r : mirror_->Ops()) {
@@ -493,6 +569,7 @@ void TSession::MirrorFinish()
                 .arg(failed));
     lastMirrorFailed_ = failed;
     lastMirrorStopped_ = mirror_->Stopped;
+    lastMirrorUnread_ = mirrorUnread_;
     mirror_.reset();
     flags_ = 0;
     afterType_ = nullptr;
