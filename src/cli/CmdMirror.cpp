@@ -18,6 +18,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTimer>
 #include <cstdio>
 #include <unistd.h>
@@ -36,11 +37,19 @@ public:
         name_ = name;
         step_ = step;
         size_ = size;
+        active_ = true;
+        percent_ = -1;
         draw(0);
     }
-    void progress(int count) { draw(qint64(count) * step_); }
+    // Only while a file is under way: a listing moves data too.
+    void progress(int count)
+    {
+        if (active_)
+            draw(qint64(count) * step_);
+    }
     void clear()
     {
+        active_ = false;
         if (enabled_ && width_ > 0) {
             fprintf(stderr, "\r%*s\r", width_, "");
             fflush(stderr);
@@ -54,6 +63,9 @@ private:
         if (!enabled_)
             return;
         const int percent = size_ > 0 ? int(qBound(qint64(0), bytes * 100 / size_, qint64(100))) : 0;
+        if (percent == percent_)
+            return;
+        percent_ = percent;
         QString text = QStringLiteral("%1% %2").arg(percent, 3).arg(printableText(name_));
         if (text.size() > 78)
             text = text.left(38) + "..." + text.right(37);
@@ -66,7 +78,8 @@ private:
     bool enabled_;
     QString name_;
     qint64 step_ = 1, size_ = 0;
-    int width_ = 0;
+    int width_ = 0, percent_ = -1;
+    bool active_ = false;
 };
 
 ProgressLine& progressLine()
@@ -102,15 +115,23 @@ public:
     explicit StderrPane(bool verbose) : verbose_(verbose) {}
     QString summary;  // the run's closing line
     QStringList problems;
+    QString lastRefusal;
     int LineCount() const override { return 0; }
     void RemoveFirstLine() override {}
     void AppendLine(const QString& line) override
     {
         if (line.startsWith(QLatin1String("Mirror finished")) || line.startsWith(QLatin1String("Mirror stopped")))
             summary = line;
-        const bool problem = line.startsWith(QLatin1String("! ")) || line.startsWith(QLatin1String("Error"));
+        // The client's notes of bytes moved are no problem; its other notes are.
+        static const QRegularExpression moved(QStringLiteral("^! \\d+ bytes (sent|received) in "));
+        const bool problem = (line.startsWith(QLatin1String("! ")) && !moved.match(line).hasMatch())
+                             || line.startsWith(QLatin1String("Error"));
         if (problem)
             problems << line;
+        // A refusal of the server or the network ("530 ...", "< 421 ...").
+        static const QRegularExpression refusal(QStringLiteral("^(< )?[45]\\d\\d[ -]"));
+        if (refusal.match(line).hasMatch())
+            lastRefusal = line;
         if (verbose_ || problem) {
             progressLine().clear();
             printErr(line);
@@ -366,7 +387,8 @@ int runMirror(const QStringList& args)
     runUntil([&] { return idle() || session.CurrentPhase() == TSession::Phase::SiteList; });
     if (!idle()) {
         printErr("varnoth-cli mirror: could not log in to " + conn.config.Target.Host
-                 + (pane.problems.isEmpty() ? QString() : ": " + pane.problems.last()));
+                 + (pane.lastRefusal.isEmpty() ? (pane.problems.isEmpty() ? QString() : ": " + pane.problems.last())
+                                               : ": " + pane.lastRefusal));
         setUserInterface(nullptr);
         return kExitFailed;
     }
@@ -401,7 +423,8 @@ int runMirror(const QStringList& args)
         if (dryRun)
             fprintf(stdout, "Dry run: %d operations; nothing was changed\n", operations);
         else if (!pane.summary.isEmpty())
-            fprintf(stdout, "%s\n", pane.summary.toLocal8Bit().constData());
+            // "done" counts what was skipped or declined too.
+            fprintf(stdout, "%s (%d carried out)\n", pane.summary.toLocal8Bit().constData(), operations);
         fflush(stdout);
     }
     if (session.CurrentPhase() != TSession::Phase::SiteList) {

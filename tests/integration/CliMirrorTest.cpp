@@ -177,6 +177,7 @@ TEST_F(MirrorCli, LocalToServerAsksNothingAndDeletesOnlyWithYes)
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     EXPECT_EQ(operations(run.out), operations(dry.out));
     EXPECT_TRUE(QFile::exists(remote + "/gone.txt"));
+    EXPECT_TRUE(run.out.contains("Mirror finished: 4 done, 0 not done, 0 failed (3 carried out)")) << run.out.constData();
     EXPECT_EQ(contents(remote + "/new"), contents(tmp.filePath("local/new")));
 
     // With --yes the same job deletes what the local folder lacks.
