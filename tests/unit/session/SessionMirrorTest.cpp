@@ -181,26 +181,45 @@ TEST(SessionMirror, AFailingCdupStopsTheRun)
 
 TEST(SessionMirror, StopEndsTheRunAfterTheCommandUnderWay)
 {
-    Mirror c({{}, fileLine("one") + fileLine("two") + fileLine("three"), {}});
-    Transfer held{"data!"};
-    held.holdLaterEnd = true;
-    c.srv.setTransfers("RETR", {held, Transfer{"data!"}});
-    ASSERT_TRUE(c.start());
-    ASSERT_TRUE(c.h.session.StartMirror(c.job));
-    ASSERT_TRUE(testenv::waitFor([&] { return c.srv.heldCount() == 1; })) << c.log();
-    c.h.session.StopTransfer();
-    c.srv.release();
-    ASSERT_TRUE(c.done()) << c.log();
-    testenv::deliverPostedEvents();
+    struct Case {
+        const char* name;
+        QList<QByteArray> listings;
+        QStringList sent;
+        QStringList ops;  // the report's operations after the stop
+    };
+    const QList<Case> cases = {
+        {"at the top", {{}, fileLine("one") + fileLine("two") + fileLine("three"), {}},
+         {"CWD /x/m", "LIST", "TYPE I", "RETR one", "CWD /x/m/", "TYPE A", "LIST"},
+         {"one one omGet smDone", "two two omGet smNone", "three three omGet smNone"}},
+        // Inside a folder: no CDUP, the way back is the CWD to the start.
+        {"inside a folder", {{}, dirLine("a"), fileLine("one") + fileLine("two"), {}},
+         {"CWD /x/m", "LIST", "CWD /x/m/a", "LIST", "TYPE I", "RETR one", "CWD /x/m/", "TYPE A", "LIST"},
+         {"a  omMkdLoc smDone", "one one omGet smDone", "two two omGet smNone", "a a omDir smProgress",
+          "a a omDirUp smNone"}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Mirror c(k.listings);
+        Transfer held{"data!"};
+        held.holdLaterEnd = true;
+        c.srv.setTransfers("RETR", {held, Transfer{"data!"}});
+        ASSERT_TRUE(c.start());
+        ASSERT_TRUE(c.h.session.StartMirror(c.job));
+        ASSERT_TRUE(testenv::waitFor([&] { return c.srv.heldCount() == 1; })) << c.log();
+        c.h.session.StopTransfer();
+        c.srv.release();
+        ASSERT_TRUE(c.done()) << c.log();
+        testenv::deliverPostedEvents();
 
-    EXPECT_EQ(c.ended, 1);
-    EXPECT_EQ(lines(c.sent()), lines(QStringList({"CWD /x/m", "LIST", "TYPE I", "RETR one", "CWD /x/m/", "TYPE A", "LIST"})))
-        << c.log();
-    ASSERT_GE(c.report().size(), 6);
-    EXPECT_EQ(c.report()[5], "Stopped");
-    EXPECT_TRUE(c.h.session.LastMirrorStopped());
-    EXPECT_FALSE(QFileInfo::exists(c.m("two")));
-    c.expectCleared();
+        EXPECT_EQ(c.ended, 1);
+        EXPECT_EQ(lines(c.sent()), lines(k.sent)) << c.log();
+        ASSERT_GE(c.report().size(), 6);
+        EXPECT_EQ(c.report()[5], "Stopped");
+        EXPECT_EQ(lines(c.ops()), lines(k.ops));
+        EXPECT_TRUE(c.h.session.LastMirrorStopped());
+        EXPECT_EQ(c.logLinesWith("Mirror stopped:"), 1) << c.log();
+        c.expectCleared();
+    }
 }
 
 TEST(SessionMirror, DeletionsAnsweredNoDeleteNothing)
@@ -249,6 +268,9 @@ TEST(SessionMirror, TheAskRuleAsksBeforeEachFileThatExists)
         {"Skip", overwrite::Skip, {"RETR new"}, "mine", false},
         {"Overwrite", overwrite::Overwrite, {"RETR f", "RETR new"}, "data!", false},
         {"Cancel", overwrite::Cancel, {}, "mine", true},
+        // Stop pressed while the question is open: whatever is answered, the
+        // run ends there.
+        {"Stop while asking", overwrite::Overwrite, {}, "mine", true},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -256,6 +278,8 @@ TEST(SessionMirror, TheAskRuleAsksBeforeEachFileThatExists)
         c.job.FileExists = mirror::Ask;
         writeFile(c.m("f"), "mine");
         c.h.ui.rewrite = {k.answer};
+        if (QByteArray(k.name) == "Stop while asking")
+            c.h.ui.whileAsking = [&c] { c.h.session.StopTransfer(); };
         ASSERT_TRUE(c.start());
         ASSERT_TRUE(c.run()) << c.log();
 
