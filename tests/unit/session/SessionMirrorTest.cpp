@@ -139,6 +139,27 @@ TEST(SessionMirror, AFolderThatCannotBeMadeTakesOnlyItsOwnDescent)
     c.expectCleared();
 }
 
+TEST(SessionMirror, AFolderThatCannotBeEnteredTakesOnlyItsOwnDescent)
+{
+    Mirror c({{}, dirLine("a") + dirLine("b"), fileLine("g"), {}});
+    c.srv.on("CWD", {{"250 Ok"}, {"250 Ok"}, {"550 Permission denied"}, {"250 Ok"}});
+    c.job.Params |= mirror::DeleteMissing;
+    writeFile(c.m("a/mine"), "mine");
+    ASSERT_TRUE(c.start());
+    ASSERT_TRUE(c.run()) << c.log();
+
+    EXPECT_EQ(lines(c.sent()), lines(QStringList({"CWD /x/m", "LIST", "CWD /x/m/a", "CWD /x/m/b", "LIST", "TYPE I",
+                                                  "RETR g", "CDUP", "CWD /x/m/", "TYPE A", "LIST"})))
+        << c.log();
+    // What a holds is not judged by a listing never made.
+    EXPECT_EQ(allBelow(c.m()), QStringList({"a/", "a/mine", "b/", "b/g"})) << c.log();
+    EXPECT_EQ(lines(c.ops()), lines(QStringList({"a a omDir smError", "a a omDirUp smError", "b  omMkdLoc smDone",
+                                                 "g g omGet smDone", "b b omDir smDone", "b b omDirUp smDone"})));
+    EXPECT_EQ(c.logLinesWith("Error 550 Permission denied"), 1) << c.log();
+    EXPECT_FALSE(c.h.session.LastMirrorStopped());
+    c.expectCleared();
+}
+
 TEST(SessionMirror, ADownloadCutShortIsMarkedFailedNeverStampedAndTheRunGoesOn)
 {
     Mirror c({{}, fileLine("one") + fileLine("two"), {}});
