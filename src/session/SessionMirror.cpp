@@ -562,11 +562,17 @@ void TSession::MirrorFinish()
         failed += r.State == smError ? 1 : 0;
         pending += r.State == smNone || r.State == smProgress ? 1 : 0;
     }
-    Display(QStringLiteral("Mirror %1: %2 done, %3 not done, %4 failed")
+    // Folders that could not be entered, listed or read are named in the
+    // summary: nothing was done in them, which is no success.
+    const QString unread = mirrorUnread_ == 0 ? QString()
+                           : mirrorUnread_ == 1 ? QStringLiteral("; 1 folder could not be read")
+                                                : QStringLiteral("; %1 folders could not be read").arg(mirrorUnread_);
+    Display(QStringLiteral("Mirror %1: %2 done, %3 not done, %4 failed%5")
                 .arg(mirror_->Stopped ? QStringLiteral("stopped") : QStringLiteral("finished"))
                 .arg(done)
                 .arg(pending)
-                .arg(failed));
+                .arg(failed)
+                .arg(unread));
     lastMirrorFailed_ = failed;
     lastMirrorStopped_ = mirror_->Stopped;
     lastMirrorUnread_ = mirrorUnread_;
