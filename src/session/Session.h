@@ -369,6 +369,7 @@ private:
     bool ConfirmMirrorDelete(const QString& path, bool directory);
 
     // SessionNavigation.cpp
+    void ListInAscii(void (TSession::*again)(), void (TSession::*failed)());
     QStringList TakeListingLines() const;
     void ShowRemoteListing();
     void FillRemoteView();

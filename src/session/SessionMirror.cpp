@@ -135,16 +135,7 @@ void TSession::MirrorEntered()
 // A folder of the run has been entered: list it (in ASCII type).
 void TSession::MirrorList()
 {
-    if (ftp_.Binary()) {
-        afterType_ = &TSession::MirrorList;
-        if (!Start(QStringLiteral("TYPE"), [this] { ftp_.TypeAscii(); }))
-            MirrorFailed();
-        return;
-    }
-    ftp_.SetHostFileName(QString());
-    ftp_.SetLocalFileName(listingFile_);
-    if (!Start(QStringLiteral("LIST"), [this] { ftp_.Dir(); }))
-        MirrorFailed();
+    ListInAscii(&TSession::MirrorList, &TSession::MirrorFailed);
 }
 
 // The listing of the folder just entered, successful or not: a failed or

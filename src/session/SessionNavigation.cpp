@@ -140,6 +140,23 @@ void TSession::Refresh()
     StartListing();
 }
 
+// A batch's listing of the directory the client stands in: TYPE A first
+// when the type is binary (its completion runs again once more), then LIST;
+// failed runs when either cannot be sent.
+void TSession::ListInAscii(void (TSession::*again)(), void (TSession::*failed)())
+{
+    if (ftp_.Binary()) {
+        afterType_ = again;
+        if (!Start(QStringLiteral("TYPE"), [this] { ftp_.TypeAscii(); }))
+            (this->*failed)();
+        return;
+    }
+    ftp_.SetHostFileName(QString());
+    ftp_.SetLocalFileName(listingFile_);
+    if (!Start(QStringLiteral("LIST"), [this] { ftp_.Dir(); }))
+        (this->*failed)();
+}
+
 // The listing file's lines; the file is deleted (none: no lines).
 QStringList TSession::TakeListingLines() const
 {

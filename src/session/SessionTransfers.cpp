@@ -210,16 +210,7 @@ void TSession::ListTreeDir()
         UploadNext();
         return;
     }
-    if (ftp_.Binary()) {
-        afterType_ = &TSession::ListTreeDir;
-        if (!Start(QStringLiteral("TYPE"), [this] { ftp_.TypeAscii(); }))
-            FailBatch();
-        return;
-    }
-    ftp_.SetHostFileName(QString());
-    ftp_.SetLocalFileName(listingFile_);
-    if (!Start(QStringLiteral("LIST"), [this] { ftp_.Dir(); }))
-        FailBatch();
+    ListInAscii(&TSession::ListTreeDir, &TSession::FailBatch);
 }
 
 // The listing of a directory being downloaded: its files join the file

@@ -2,8 +2,7 @@
 // active): a tree made alike in each direction, compared byte for byte and
 // by time, then mirrored again with nothing left to do; deletions of what
 // the source no longer has.
-#include "FtpServers.h"
-#include "SessionHarness.h"
+#include "RealServerSession.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -14,29 +13,7 @@
 
 namespace {
 
-enum class Kind { Pyftpdlib, Vsftpd };
-struct Setup {
-    Kind kind;
-    bool passive;
-};
-
-QDateTime minutesAgo(int minutes)
-{
-    QDateTime t = QDateTime::currentDateTime().addSecs(-3600 - 60 * minutes);
-    t.setTime(QTime(t.time().hour(), t.time().minute()));
-    return t;
-}
-
-void writeFile(const QString& path, const QByteArray& data, const QDateTime& modified)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-    f.close();
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite | QIODevice::Append));
-    ASSERT_TRUE(f.setFileTime(modified, QFileDevice::FileModificationTime));
-}
+using namespace realserver;
 
 void makeTree(const QString& root)
 {
@@ -45,23 +22,6 @@ void makeTree(const QString& root)
     writeFile(root + "/sub/b.bin", QByteArray(300000, 'b'), minutesAgo(3));
     writeFile(root + "/sub/deeper/c.txt", "deep\n", minutesAgo(4));
     QDir().mkpath(root + "/sub/empty");
-}
-
-QMap<QString, QByteArray> contents(const QString& root)
-{
-    QMap<QString, QByteArray> out;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        const QString rel = QDir(root).relativeFilePath(it.filePath());
-        if (it.fileInfo().isDir()) {
-            out[rel + "/"] = {};
-        } else {
-            QFile f(it.filePath());
-            out[rel] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-        }
-    }
-    return out;
 }
 
 // Transfers the last run's report lists.
@@ -83,22 +43,7 @@ protected:
     QTemporaryDir local;
     QString root;
 
-    bool connect()
-    {
-        QString error;
-        const bool ok = GetParam().kind == Kind::Pyftpdlib ? server.startPyftpdlib(&error) : server.startVsftpd(&error);
-        if (!ok) {
-            ADD_FAILURE() << error.toStdString();
-            return false;
-        }
-        root = server.dataDir();
-        TFTPServerObj s = SessionHarness::site(server.port(), QStringLiteral("/") + server.remotePrefix());
-        server.applyLogin(s);
-        s.Pasv = GetParam().passive ? 1 : 0;
-        h.session.SetLocalDir(local.path());
-        h.session.ConnectTo(s);
-        return h.idle(15000);
-    }
+    bool connect() { return realserver::connect(server, h, GetParam(), local.path(), root); }
     TMirrorJob job(int direction, int params)
     {
         TMirrorJob j;
@@ -133,7 +78,7 @@ TEST_P(SessionMirrorServers, MirrorRemoteCopiesTheTreeWithItsTimesThenHasNothing
     const TMirrorJob j = job(mirror::MirrorRemote, mirror::IncludeSubfolders | mirror::IgnoreLinks | mirror::AllBinary);
 
     ASSERT_TRUE(run(j)) << log();
-    EXPECT_EQ(contents(local.filePath("mirror")), contents(root + "/m")) << log();
+    EXPECT_EQ(treeContents(local.filePath("mirror")), treeContents(root + "/m")) << log();
     for (const char* rel : {"a.txt", "sub/b.bin", "sub/deeper/c.txt"})
         EXPECT_EQ(QFileInfo(local.filePath(QString("mirror/") + rel)).lastModified(),
                   QFileInfo(root + "/m/" + rel).lastModified())
@@ -158,7 +103,7 @@ TEST_P(SessionMirrorServers, MirrorLocalMakesTheServerLikeTheLocalTreeAndDeletes
                                                       | mirror::DeleteMissing | mirror::AllBinary);
 
     ASSERT_TRUE(run(j)) << log();
-    EXPECT_EQ(contents(root + "/m"), contents(local.filePath("mirror"))) << log();
+    EXPECT_EQ(treeContents(root + "/m"), treeContents(local.filePath("mirror"))) << log();
     EXPECT_EQ(h.session.LastMirrorFailures(), 0) << log();
     ASSERT_TRUE(run(j)) << log();
     EXPECT_EQ(transfersIn(stateFile()), 0) << log();

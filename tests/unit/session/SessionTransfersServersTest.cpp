@@ -3,8 +3,7 @@
 // spaces and non-ASCII letters, a link loop on the server. Copies are
 // compared byte for byte and by modification time; existing targets meet
 // every answer of the overwrite prompt.
-#include "FtpServers.h"
-#include "SessionHarness.h"
+#include "RealServerSession.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -18,31 +17,10 @@
 
 namespace {
 
-enum class Kind { Pyftpdlib, Vsftpd };
-struct Setup {
-    Kind kind;
-    bool passive;
-};
+using namespace realserver;
 
-// A fixed moment of the recent past, whole minutes: listings show times to
-// the minute for files younger than half a year.
-QDateTime stamp(int minutesBack)
-{
-    QDateTime t = QDateTime::currentDateTime().addSecs(-3600 - 60 * minutesBack);
-    t.setTime(QTime(t.time().hour(), t.time().minute()));
-    return t;
-}
-
-void writeFile(const QString& path, const QByteArray& data, const QDateTime& modified)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-    f.close();  // written out before the time is set
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite | QIODevice::Append));
-    ASSERT_TRUE(f.setFileTime(modified, QFileDevice::FileModificationTime));
-}
+// A fixed moment of the recent past, whole minutes.
+QDateTime stamp(int minutesBack) { return minutesAgo(minutesBack); }
 
 QByteArray randomBytes(int n, quint32 seed)
 {
@@ -65,38 +43,6 @@ void makeTree(const QString& root)
     QDir().mkpath(root + "/sub/empty");
 }
 
-bool isRegular(const QString& path)
-{
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Relative path -> contents, for every regular file below root; folders as
-// "path/" with no contents.
-QMap<QString, QByteArray> treeContents(const QString& root)
-{
-    QMap<QString, QByteArray> out;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo fi = it.fileInfo();
-        const QString rel = QDir(root).relativeFilePath(fi.filePath());
-        if (fi.isSymLink())
-            out[rel + "@"] = {};
-        else if (fi.isDir())
-            out[rel + "/"] = {};
-        else if (!isRegular(fi.filePath()))
-            out[rel + "?"] = {};  // a FIFO is never opened: it would block
-        else {
-            QFile f(fi.filePath());
-            if (f.open(QIODevice::ReadOnly))
-                out[rel] = f.readAll();
-        }
-    }
-    return out;
-}
-
 QDateTime modified(const QString& path) { return QFileInfo(path).lastModified(); }
 
 class SessionTransfersServers : public ::testing::TestWithParam<Setup> {
@@ -106,22 +52,7 @@ protected:
     QTemporaryDir local;
     QString root;
 
-    bool connect()
-    {
-        QString error;
-        const bool ok = GetParam().kind == Kind::Pyftpdlib ? server.startPyftpdlib(&error) : server.startVsftpd(&error);
-        if (!ok) {
-            ADD_FAILURE() << error.toStdString();
-            return false;
-        }
-        root = server.dataDir();
-        TFTPServerObj s = SessionHarness::site(server.port(), QStringLiteral("/") + server.remotePrefix());
-        server.applyLogin(s);
-        s.Pasv = GetParam().passive ? 1 : 0;
-        h.session.SetLocalDir(local.path());
-        h.session.ConnectTo(s);
-        return h.idle(15000);
-    }
+    bool connect() { return realserver::connect(server, h, GetParam(), local.path(), root); }
     bool refreshed()
     {
         h.session.Refresh();
