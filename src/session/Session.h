@@ -367,6 +367,10 @@ private:
     void MirrorFinish();
     void MarkMirror(TMirrorState state);
     bool ConfirmMirrorDelete(const QString& path, bool directory);
+    bool InsideRemovedFolder(const QString& path) const;
+    void MirrorRmdRefused();
+    void ListRemovedFolder();
+    void MirrorRemovalListed();
 
     // SessionNavigation.cpp
     void ListInAscii(void (TSession::*again)(), void (TSession::*failed)());
@@ -436,6 +440,9 @@ private:
     int lastMirrorFailed_ = 0;
     bool lastMirrorStopped_ = false;
     int mirrorUnread_ = 0, lastMirrorUnread_ = 0;
+    QStringList mirrorRemoved_;       // remote folders whose removal was confirmed ("/a/b/")
+    QSet<QString> mirrorRmdRetried_;  // folders emptied after a refused RMD
+    QString mirrorRemovalPath_;       // the folder whose own listing is under way
     int lastRequestError_ = 0;  // the error code the dispatcher is handling
     QStringListModel remotePath_;
     int remotePathIndex_ = 0;

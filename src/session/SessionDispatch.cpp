@@ -124,6 +124,7 @@ struct SessionRoutes {
             // which derives nothing from it; any other failure is its step 4.
             {ftpRqQuote, settingFileTime, &TSession::AfterTimeCommand, "upload: no time set, the next", true},
             {ftpRqDir, mirroring, &TSession::MirrorListed, "mirror: the level fails", true},
+            {ftpRqRmd, mirroring, &TSession::MirrorRmdRefused, "mirror: empty the folder first, once", true},
             {ftpRqNone, mirroring, &TSession::MirrorFailed, "mirror: mark it failed, go on", true},
             // Transfers: a file that fails is logged and the batch goes on;
             // a directory an upload cannot enter is made first.

@@ -106,6 +106,9 @@ bool TSession::StartMirror(const TMirrorJob& job, bool dryRun)
     mirrorDepth_ = 0;
     mirrorDryRun_ = dryRun;
     mirrorUnread_ = 0;
+    mirrorRemoved_.clear();
+    mirrorRmdRetried_.clear();
+    mirrorRemovalPath_.clear();
     mirrorPlanned_.clear();
     mirrorEntering_ = 0;
     flags_ = sessionflag::MirrorRun;
@@ -153,6 +156,10 @@ void TSession::MirrorListed()
             mirrorListError_ = ftp_.LastResponse();
     } else {
         mirrorListing_ = parseListingEntries(lines, ListingFormat::fromAnswer(CurrentSite().Answer)).entries;
+    }
+    if (!mirrorRemovalPath_.isEmpty()) {
+        MirrorRemovalListed();
+        return;
     }
     MirrorStep(1, (flags_ & sessionflag::MirrorDescend) ? 1 : 0);
 }
@@ -293,13 +300,27 @@ void TSession::MirrorNext()
     case omRmdFtp:
     case omDelFtp: {
         const bool dir = rec.Op == omRmdFtp;
-        if (!ConfirmMirrorDelete(remote, dir) || !ftp_.Connected() || userEnded_) {
+        // What lies inside a folder whose removal was confirmed goes with it
+        // without a second question.
+        const bool confirmed = InsideRemovedFolder(remote);
+        if ((!confirmed && !ConfirmMirrorDelete(remote, dir)) || !ftp_.Connected() || userEnded_) {
             MarkMirror(smDone);
             PostMirrorStep(2);
             return;
         }
-        emit MirrorOperation(rec.Op, QString(), remote);
+        // A folder's removal comes back once its contents are gone: it was
+        // announced (and confirmed) the first time.
+        const bool retry = dir && mirrorRmdRetried_.contains(remote);
+        if (!retry)
+            emit MirrorOperation(rec.Op, QString(), remote);
         if (mirrorDryRun_) {
+            if (dir && !retry) {
+                // What the folder holds is planned as the run would find it.
+                MarkMirror(smProgress);
+                mirrorRemoved_ << WithSlash(remote);
+                MirrorRmdRefused();
+                return;
+            }
             MarkMirror(smDone);
             PostMirrorStep(2);
             return;
@@ -307,8 +328,10 @@ void TSession::MirrorNext()
         MarkMirror(smProgress);
         // The full path: the directory or file meant, wherever the client stands.
         ftp_.SetHostFileName(remote);
-        if (dir)
+        if (dir) {
             flags_ |= sessionflag::MirrorRemove;
+            mirrorRemoved_ << WithSlash(remote);
+        }
         if (!Start(dir ? QStringLiteral("RMD") : QStringLiteral("DELE"), [this, dir] { dir ? ftp_.Rmd() : ftp_.Dele(); }))
             MirrorFailed();
         return;
@@ -534,6 +557,74 @@ void TSession::MirrorFailed()
         }
     }
     flags_ &= ~quint16(sessionflag::MirrorDescend | sessionflag::MirrorAscend | sessionflag::MirrorRemove);
+    PostMirrorStep(2);
+}
+
+bool TSession::InsideRemovedFolder(const QString& path) const
+{
+    const QString slashed = WithSlash(path);
+    for (const QString& folder : mirrorRemoved_)
+        if (slashed.startsWith(folder))
+            return true;
+    return false;
+}
+
+// RMD refused: the folder may still hold files. Its own listing, taken now
+// by its full path, says what must go first; the removal is tried once more
+// after that. A second refusal, or a listing that fails, is a failure.
+void TSession::MirrorRmdRefused()
+{
+    const TMirrorRec rec = mirror_->GetOp(mirror_->Current);
+    const QString path = mirror_->RemoteFull() + rec.RemoteName;
+    if (rec.Op != omRmdFtp || mirrorRmdRetried_.contains(path)) {
+        MirrorFailed();
+        return;
+    }
+    mirrorRmdRetried_.insert(path);
+    mirrorRemovalPath_ = path;
+    afterType_ = nullptr;
+    if (ftp_.Binary()) {
+        afterType_ = &TSession::ListRemovedFolder;
+        if (!Start(QStringLiteral("TYPE"), [this] { ftp_.TypeAscii(); }))
+            MirrorFailed();
+        return;
+    }
+    ListRemovedFolder();
+}
+
+void TSession::ListRemovedFolder()
+{
+    ftp_.SetHostFileName(mirrorRemovalPath_);
+    ftp_.SetLocalFileName(listingFile_);
+    if (!Start(QStringLiteral("LIST"), [this] { ftp_.Dir(); }))
+        MirrorFailed();
+}
+
+// The removed folder's own listing: its files and links are deleted and its
+// subfolders removed the same way, then the folder itself again. Nothing is
+// derived from a listing that failed.
+void TSession::MirrorRemovalListed()
+{
+    const TMirrorRec rec = mirror_->GetOp(mirror_->Current);
+    const MirrorLevel level = MirrorRemovalOps(mirrorListing_, mirrorListed_, mirrorListError_,
+                                               ListingFormat::fromAnswer(CurrentSite().Answer).type, mirrorRemovalPath_);
+    for (const QString& line : level.log)
+        Display(QStringLiteral("! ") + line);
+    mirrorRemovalPath_.clear();
+    if (!level.ok) {
+        MirrorFailed();
+        return;
+    }
+    std::vector<TMirrorRec> inside = level.ops;
+    for (TMirrorRec& r : inside)
+        r.RemoteName = rec.RemoteName + QLatin1Char('/') + r.RemoteName;
+    // The folder's contents run first; the removal itself is pending again
+    // behind them.
+    TMirrorRec again = rec;
+    again.State = smNone;
+    mirror_->PutOp(mirror_->Current, again);
+    mirror_->InsertOps(mirror_->Current, inside);
+    flags_ &= ~quint16(sessionflag::MirrorRemove);
     PostMirrorStep(2);
 }
 

@@ -97,7 +97,10 @@ TEST_P(SessionMirrorServers, MirrorLocalMakesTheServerLikeTheLocalTreeAndDeletes
     ASSERT_TRUE(connect());
     makeTree(local.filePath("mirror"));
     writeFile(root + "/m/stale.txt", "old", minutesAgo(30));
-    QDir().mkpath(root + "/m/gone");
+    // A folder the local side lacks, with files and a folder of its own:
+    // emptied through its own listing, then removed.
+    writeFile(root + "/m/gone/x.txt", "x", minutesAgo(30));
+    writeFile(root + "/m/gone/inner/y.txt", "y", minutesAgo(30));
     QProcess::execute("chmod", {"-R", "a+rwX", root + "/m"});
     const TMirrorJob j = job(mirror::MirrorLocal, mirror::IncludeSubfolders | mirror::IgnoreLinks
                                                       | mirror::DeleteMissing | mirror::AllBinary);

@@ -388,3 +388,42 @@ TEST(SessionMirror, TheReportNamesTheRunAndEveryOperationWithItsSizes)
                                        "d\td\t0\t0\tomDirUp\tsmDone"})))
         << c.log();
 }
+
+// A remote folder the local side lacks, under Mirror Local with deletion:
+// a refused RMD (the folder holds files) leads to the folder's own listing,
+// its contents go first, then the folder; one question covers all of it. A
+// listing of it that fails removes nothing.
+TEST(SessionMirror, ANonEmptyRemoteFolderIsEmptiedThroughItsOwnListingAndOnlyThen)
+{
+    struct Case {
+        const char* name;
+        Transfer folderListing;
+        QStringList expected;
+        int failures;
+    };
+    const QList<Case> cases = {
+        {"listed",
+         Transfer{fileLine("f") + dirLine("inner")},
+         {"CWD /x/m", "LIST", "RMD /x/m/gone", "LIST /x/m/gone", "DELE /x/m/gone/f", "RMD /x/m/gone/inner",
+          "RMD /x/m/gone", "CWD /x/m/", "TYPE A", "LIST"},
+         0},
+        {"listing fails", failingList("450 No files found"),
+         {"CWD /x/m", "LIST", "RMD /x/m/gone", "LIST /x/m/gone", "CWD /x/m/", "TYPE A", "LIST"}, 1},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Mirror c(QList<QByteArray>{QByteArray()});
+        c.srv.setTransfers("LIST", {Transfer{{}}, Transfer{dirLine("gone")}, k.folderListing, Transfer{{}}});
+        c.srv.on("RMD", {{"550 Directory not empty"}, {"250 Removed"}, {"250 Removed"}});
+        c.srv.on("DELE", "250 Deleted");
+        c.job.Direction = mirror::MirrorLocal;
+        c.job.Params = mirror::IncludeSubfolders | mirror::DeleteMissing | mirror::PromptDelete | mirror::AllBinary;
+        c.h.ui.boxAnswer = mb::IdYes;
+        ASSERT_TRUE(c.start());
+        ASSERT_TRUE(c.run()) << c.log();
+        EXPECT_EQ(lines(withoutData(c.sent())), lines(k.expected)) << c.log();
+        EXPECT_EQ(c.h.ui.boxes.size(), 1) << c.log();  // one question for the folder and all it holds
+        EXPECT_EQ(c.h.session.LastMirrorFailures(), k.failures) << c.log();
+        c.expectCleared();
+    }
+}
