@@ -340,6 +340,9 @@ private:
     const std::vector<DirEntry>& TargetListing() const;
     qint64 RemoteListedSize(const QString& name) const;
     void StartFileTransfer();
+    bool BinaryFor(const QString& localName, bool allBinary) const;
+    void BeginFile(const QString& shownName, bool sending, qint64 size, bool binary, void (TSession::*then)(),
+                   void (TSession::*failed)());
     void RunFileRequest();
     void AfterGet();
     void AfterPut();

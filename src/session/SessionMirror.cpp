@@ -471,19 +471,9 @@ void TSession::MirrorTransfer(TMirrorRec rec)
     if (!download)
         ftp_.SetResumeAt(resumeCurrent_ ? rec.RemoteSize : 0);
     Display(Msg(mainmsg::StartingTransfer) + " " + rec.RemoteName);
-    const qint64 size = download ? rec.RemoteSize : rec.LocalSize;
-    ftp_.SetSizeProgress(size);
-    emit TransferFileStarted(download ? rec.RemoteName : local, !download, ftp_.StepProgress(), size);
-    bool binary = mirrorJob_.Has(mirror::AllBinary) || transferType_ == 2;
-    if (!binary && transferType_ == 0)
-        binary = !IsTextByExtension(local, options_.Ext);
-    if (ftp_.Binary() == binary) {
-        MirrorFileRequest();
-        return;
-    }
-    afterType_ = &TSession::MirrorFileRequest;
-    if (!Start(QStringLiteral("TYPE"), [this, binary] { binary ? ftp_.TypeBinary() : ftp_.TypeAscii(); }))
-        MirrorFailed();
+    BeginFile(download ? rec.RemoteName : local, !download, download ? rec.RemoteSize : rec.LocalSize,
+              BinaryFor(local, mirrorJob_.Has(mirror::AllBinary)), &TSession::MirrorFileRequest,
+              &TSession::MirrorFailed);
 }
 
 void TSession::MirrorFileRequest()

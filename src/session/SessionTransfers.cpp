@@ -541,21 +541,35 @@ void TSession::StartFileTransfer()
         ftp_.SetResumeAt(resumeCurrent_ ? offset : 0);
     }
     Display(Msg(mainmsg::StartingTransfer) + " " + FileNameOf(local));
-    const qint64 size = qMax<qint64>(0, current_.size);
-    ftp_.SetSizeProgress(size);
-    emit TransferFileStarted(download ? current_.source : local, !download, ftp_.StepProgress(), size);
-    bool binary = true;
+    BeginFile(download ? current_.source : local, !download, qMax<qint64>(0, current_.size),
+              BinaryFor(local, false), &TSession::RunFileRequest, &TSession::FailBatch);
+}
+
+// The Transfer Type menu decides, Auto by the whole items of Ext; allBinary
+// (a mirror job's choice) overrides Auto and Ascii.
+bool TSession::BinaryFor(const QString& localName, bool allBinary) const
+{
+    if (allBinary || transferType_ == 2)
+        return true;
     if (transferType_ == 1)
-        binary = false;
-    else if (transferType_ == 0)
-        binary = !IsTextByExtension(local, options_.Ext);
+        return false;
+    return !IsTextByExtension(localName, options_.Ext);
+}
+
+// Announces a file to the progress window and sends TYPE only when the type
+// must change; then runs then (at once, or when TYPE has completed).
+void TSession::BeginFile(const QString& shownName, bool sending, qint64 size, bool binary,
+                         void (TSession::*then)(), void (TSession::*failed)())
+{
+    ftp_.SetSizeProgress(size);
+    emit TransferFileStarted(shownName, sending, ftp_.StepProgress(), size);
     if (ftp_.Binary() == binary) {
-        RunFileRequest();
+        (this->*then)();
         return;
     }
-    afterType_ = &TSession::RunFileRequest;
+    afterType_ = then;
     if (!Start(QStringLiteral("TYPE"), [this, binary] { binary ? ftp_.TypeBinary() : ftp_.TypeAscii(); }))
-        FailBatch();
+        (this->*failed)();
 }
 
 void TSession::RunFileRequest()
