@@ -42,16 +42,7 @@ start_vsftpd
 
 FILES=$((FOLDERS * PER_FOLDER))
 echo "Creating $FILES files of 4 KiB in $FOLDERS folders..."
-/usr/bin/python3 - "$WORK/root/pub/tree" "$FOLDERS" "$PER_FOLDER" <<'PY'
-import os, sys
-root, folders, per = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-for d in range(folders):
-    path = os.path.join(root, "d%02d" % d)
-    os.makedirs(path)
-    for f in range(per):
-        with open(os.path.join(path, "f%04d.bin" % f), "wb") as out:
-            out.write(os.urandom(4096))
-PY
+make_tree "$WORK/root/pub/tree" "$FOLDERS" "$PER_FOLDER"
 # The source trees are a minute old: a copy made now is newer than its
 # source whatever the precision of the listing's times.
 find "$WORK/root/pub/tree" -exec touch -d '-2 minutes' {} +

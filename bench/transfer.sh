@@ -90,30 +90,7 @@ run_checked() {
 
 
 # --- paired runs --------------------------------------------------------------
-RESULTS="$WORK/results"
-: > "$RESULTS"
-for dir in $DIRECTIONS; do
-  for peer in $PEERS; do
-    command_of "$peer" "$dir" x >/dev/null || continue
-    printf '%-8s vs %-5s' "$dir" "$peer"
-    for i in $(seq "$PAIRS"); do
-      if [ $((i % 2)) -eq 1 ]; then order="$peer varnoth"; else order="varnoth $peer"; fi
-      declare -A t=()
-      for tool in $order; do
-        t[$tool]="$(run_checked "$tool" "$dir" "$i")"
-      done
-      # dir peer pair varnoth_wall varnoth_cpu peer_wall peer_cpu
-      echo "$dir $peer $i ${t[varnoth]} ${t[$peer]}" >> "$RESULTS"
-      printf ' .'
-      unset t
-    done
-    echo
-  done
-done
-
-col_median() { # dir peer awk-expression
-  awk -v d="$1" -v p="$2" '$1 == d && $2 == p { print '"$3"' }' "$RESULTS" | median
-}
+run_pairs
 
 printf '\n%s MiB over loopback against vsftpd: medians of %s paired runs (seconds;\n' "$SIZE_MB" "$PAIRS"
 printf 'cpu = user + sys of the client; ratio = median of the per-pair ratios varnoth/peer)\n\n'

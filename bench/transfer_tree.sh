@@ -33,16 +33,7 @@ start_vsftpd
 
 FILES=$((FOLDERS * PER_FOLDER))
 echo "Creating $FILES files of 4 KiB in $FOLDERS folders..."
-/usr/bin/python3 - "$WORK/root/pub/tree" "$FOLDERS" "$PER_FOLDER" <<'PY'
-import os, sys
-root, folders, per = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-for d in range(folders):
-    path = os.path.join(root, "d%02d" % d)
-    os.makedirs(path)
-    for f in range(per):
-        with open(os.path.join(path, "f%04d.bin" % f), "wb") as out:
-            out.write(os.urandom(4096))
-PY
+make_tree "$WORK/root/pub/tree" "$FOLDERS" "$PER_FOLDER"
 SRC="$WORK/root/pub/tree"
 mkdir -p "$WORK/upsrc" "$WORK/root/pub/up"
 cp -a "$SRC" "$WORK/upsrc/tree"
@@ -85,28 +76,7 @@ run_checked() {
   awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$tf"
 }
 
-RESULTS="$WORK/results"
-: > "$RESULTS"
-for dir in $DIRECTIONS; do
-  for peer in $PEERS; do
-    command_of "$peer" "$dir" >/dev/null || continue
-    printf '%-8s vs %-5s' "$dir" "$peer"
-    for i in $(seq "$PAIRS"); do
-      if [ $((i % 2)) -eq 1 ]; then order="$peer varnoth"; else order="varnoth $peer"; fi
-      declare -A t=()
-      for tool in $order; do
-        t[$tool]="$(run_checked "$tool" "$dir" "$i")"
-      done
-      # dir peer pair varnoth_wall varnoth_cpu peer_wall peer_cpu
-      echo "$dir $peer $i ${t[varnoth]} ${t[$peer]}" >> "$RESULTS"
-      printf ' .'
-      unset t
-    done
-    echo
-  done
-done
-
-col_median() { awk -v d="$1" -v p="$2" '$1 == d && $2 == p { print '"$3"' }' "$RESULTS" | median; }
+run_pairs
 
 printf '\n%s files of 4 KiB in %s folders over loopback against vsftpd: medians of %s paired runs\n' \
   "$FILES" "$FOLDERS" "$PAIRS"

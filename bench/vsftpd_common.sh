@@ -75,3 +75,52 @@ CONF
   done
   URL="ftp://127.0.0.1:$PORT/pub"
 }
+
+# Writes a tree of random 4 KiB files into DIR: FOLDERS folders of PER_FOLDER
+# files each.
+make_tree() {
+  /usr/bin/python3 - "$1" "$2" "$3" <<'PY'
+import os, sys
+root, folders, per = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+for d in range(folders):
+    path = os.path.join(root, "d%02d" % d)
+    os.makedirs(path)
+    for f in range(per):
+        with open(os.path.join(path, "f%04d.bin" % f), "wb") as out:
+            out.write(os.urandom(4096))
+PY
+}
+
+# Paired runs of varnoth against each peer in each direction, the order
+# alternating from pair to pair. The script defines run_checked TOOL DIR PAIR
+# (prints "wall cpu") and command_of (fails for a tool/direction it does not
+# have). Each line of RESULTS: dir peer pair varnoth_wall varnoth_cpu
+# peer_wall peer_cpu.
+run_pairs() {
+  RESULTS="$WORK/results"
+  : > "$RESULTS"
+  local dir peer i order tool
+  for dir in $DIRECTIONS; do
+    for peer in $PEERS; do
+      command_of "$peer" "$dir" x >/dev/null || continue
+      printf '%-8s vs %-5s' "$dir" "$peer"
+      for i in $(seq "$PAIRS"); do
+        if [ $((i % 2)) -eq 1 ]; then order="$peer varnoth"; else order="varnoth $peer"; fi
+        declare -A t=()
+        for tool in $order; do
+          t[$tool]="$(run_checked "$tool" "$dir" "$i")"
+        done
+        echo "$dir $peer $i ${t[varnoth]} ${t[$peer]}" >> "$RESULTS"
+        printf ' .'
+        unset t
+      done
+      echo
+    done
+  done
+}
+
+# The median of an awk expression over the RESULTS lines of one direction
+# and peer.
+col_median() { # dir peer awk-expression
+  awk -v d="$1" -v p="$2" '$1 == d && $2 == p { print '"$3"' }' "$RESULTS" | median
+}

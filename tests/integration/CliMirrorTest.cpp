@@ -2,6 +2,7 @@
 // directions, a dry run that changes nothing and lists what the run then
 // does, the questions answered by --yes or not at all, a job that must not
 // run, a damaged job file.
+#include "CliRun.h"
 #include "FtpServers.h"
 #include "TestEnv.h"
 #include "settings/Globals.h"
@@ -17,29 +18,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct CliResult {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-CliResult runCli(const QStringList& args)
-{
-    QProcess p;
-    p.start(testenv::buildDir() + "/src/cli/varnoth-cli", args);
-    p.closeWriteChannel();
-    CliResult r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = "timed out";
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
 
 void putFile(const QString& path, const QByteArray& bytes)
 {

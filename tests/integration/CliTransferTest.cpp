@@ -1,5 +1,6 @@
 // varnoth-cli ls, get and put end to end against real servers: exit status,
 // stderr and the files on both sides.
+#include "CliRun.h"
 #include "FtpServers.h"
 #include "SocksServers.h"
 #include "settings/Globals.h"
@@ -14,29 +15,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct CliResult {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-CliResult runCli(const QStringList& args, int timeoutMs = 60000)
-{
-    QProcess p;
-    p.start(testenv::buildDir() + "/src/cli/varnoth-cli", args);
-    p.closeWriteChannel();
-    CliResult r;
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = "timed out";
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
 
 QByteArray fileBytes(const QString& path)
 {
