@@ -4,6 +4,7 @@
 // command-line tool implement it with scripted or printed answers.
 #include "session/Overwrite.h"
 #include "session/Permissions.h"
+#include "net/TlsCertificate.h"
 
 #include <QString>
 
@@ -54,6 +55,16 @@ public:
     {
         (void)Files;
         return false;
+    }
+
+    // Shows a server certificate that cannot be trusted on its own (unknown
+    // issuer, self-signed, expired, issued for another name) and returns a
+    // certanswer::Answer. Implementations that cannot ask reject, so an
+    // untrusted server is never used unasked.
+    virtual int AskCertificate(const TTlsCertificateInfo& Cert)
+    {
+        (void)Cert;
+        return certanswer::Reject;
     }
 };
 
