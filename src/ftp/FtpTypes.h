@@ -25,6 +25,19 @@ enum TFtpShareMode { ftpShareCompat, ftpShareExclusive, ftpShareDenyWrite, ftpSh
 
 enum TFtpConnectionType { ftpDirect = 0, ftpProxy = 1, ftpSocks4 = 2, ftpSocks4A = 3, ftpSocks5 = 4 };
 
+// How the control and data connections are protected. The numbers are stored
+// in site files: never renumber.
+//   Plain: no TLS at all.
+//   ExplicitIfOffered: AUTH TLS first; a server that refuses it is used in the clear.
+//   ExplicitRequired: AUTH TLS first; a refusal ends the login before USER.
+//   Implicit: TLS from the first byte (usually port 990).
+enum TFtpSecurity : quint8 {
+    ftpSecPlain = 0,
+    ftpSecExplicitIfOffered = 1,
+    ftpSecExplicitRequired = 2,
+    ftpSecImplicit = 3,
+};
+
 enum TFtpClientState {
     ftpStNotConnected = 0,
     ftpStReady = 1,

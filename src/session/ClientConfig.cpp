@@ -22,6 +22,7 @@ TConnectionFields ConnectionFieldsFromSite(const TFTPServerObj& stored)
     t.InitialDir = site.InitialDir;
     t.Passive = site.Pasv != 0;
     t.ListAll = site.ShowHidden != 0;
+    t.Security = site.Security <= ftpSecImplicit ? TFtpSecurity(site.Security) : ftpSecPlain;
     return t;
 }
 

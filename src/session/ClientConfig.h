@@ -30,6 +30,7 @@ struct TConnectionFields {
     QString InitialDir;          // changed into after login when not empty
     bool Passive = true;         // the site's wish; proxy and SOCKS force passive
     bool ListAll = false;        // LIST -a style listings (the site's ShowHidden)
+    TFtpSecurity Security = ftpSecPlain;  // the site's TLS setting
 };
 
 // A site as a double click on it connects: the server field read as a URL

@@ -47,6 +47,10 @@ struct TFTPServerObj {
     quint8 ShowHidden = 0;   // becomes the client's ListAll
     quint8 MkDir = 1;        // "Relative pathname"
     quint8 TimeCmd = 3;      // 0 MFTM, 1 MDTM, 2 neither, 3 unknown; never saved
+    // TLS: 0 plain, 1 explicit if offered, 2 explicit required, 3 implicit
+    // (the TFtpSecurity numbers). New sites try TLS; a stored site without
+    // the setting is read as plain, so it behaves as it always did.
+    quint8 Security = 1;
 
     bool operator==(const TFTPServerObj&) const = default;
 };
