@@ -6,7 +6,7 @@ VARNOTH_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Packages the program needs to build and run.
 VARNOTH_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev
   qt6-base-dev-tools libqt6network6 libqt6widgets6 qt6-qpa-plugins libsimpleini-dev
-  fonts-dejavu-core xdg-utils libssl-dev openssl libsecret-1-dev)
+  fonts-dejavu-core xdg-utils ccache libssl-dev openssl libsecret-1-dev)
 # What the test suite and benchmarks add: the real servers and the peers.
 VARNOTH_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev python3 python3-pyftpdlib
   vsftpd ftp-proxy dante-server microsocks openssh-server openssh-client curl lftp wget xvfb xauth procps
@@ -38,6 +38,17 @@ install_missing() {
   local rc=$?
   [ $created_policy -eq 1 ] && as_root rm -f "$policy"
   return $rc
+}
+
+# use_ccache: sets cache_args so builds compile through ccache, with paths
+# taken relative to the checkout: a fresh clone reuses what earlier builds of
+# the same sources compiled (the compiler still sees and checks every source).
+use_ccache() {
+  cache_args=""
+  if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR="$VARNOTH_ROOT" CCACHE_NOHASHDIR=1
+    cache_args="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+  fi
 }
 
 jobs_for_build() {
