@@ -46,11 +46,13 @@ QTime readTime(QStringView text)
     QStringView afterColon = text.mid(colon + 1);
     qsizetype digits = 0;
     const int minute = LeadingInteger(afterColon, &digits);
-    // Skip seconds (":23") so an AM/PM suffix after them is still seen.
+    // Seconds (":23") are kept: a machine listing gives them exactly, and a
+    // time compared to the second must not lose them.
     QStringView suffix = afterColon.mid(digits);
+    int second = 0;
     if (suffix.startsWith(QLatin1Char(':'))) {
         qsizetype secDigits = 0;
-        LeadingInteger(suffix.mid(1), &secDigits);
+        second = LeadingInteger(suffix.mid(1), &secDigits);
         suffix = suffix.mid(1 + secDigits);
     }
     suffix = suffix.trimmed();
@@ -61,8 +63,11 @@ QTime readTime(QStringView text)
         else if (ampm.compare(QLatin1String("AM"), Qt::CaseInsensitive) == 0 && hour == 12)
             hour = 0;  // 12:xxAM is just after midnight
     }
-    const QTime t(hour, minute, 0);
-    return t.isValid() ? t : QTime(0, 0);
+    const QTime t(hour, minute, second);
+    if (t.isValid())
+        return t;
+    const QTime withoutSeconds(hour, minute, 0);
+    return withoutSeconds.isValid() ? withoutSeconds : QTime(0, 0);
 }
 
 } // namespace

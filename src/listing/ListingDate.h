@@ -8,7 +8,7 @@
 struct ListingDateTime {
     QDate date;
     QTime time;            // 00:00 when the entry has no time
-    bool hasTime = false;  // the text carried a time (hh:mm)
+    bool hasTime = false;  // the text carried a time (hh:mm, seconds kept when given)
 };
 
 // text is the entry's Date and Time joined by one space ("Jan 12 12:00",
