@@ -283,6 +283,12 @@ void TCustomFtpCli::ControlDnsLookupDone(quint16 error)
         const bool viaProxy = m_connectionType == ftpProxy && !m_proxyPort.isEmpty();
         try {
             m_control->SetAddr(m_dnsResult);
+            // Direct: every address of the name is tried in turn. Through
+            // SOCKS the server is told the one address, as before.
+            const bool socks = m_connectionType == ftpSocks4 || m_connectionType == ftpSocks4A
+                               || m_connectionType == ftpSocks5;
+            if (!socks && m_control->DnsResultList().size() > 1)
+                m_control->SetAddrList(m_control->DnsResultList());
             m_control->SetProto(QStringLiteral("tcp"));
             m_control->SetPort(viaProxy ? m_proxyPort : m_port);
             SetState(ftpStWaitingBanner);

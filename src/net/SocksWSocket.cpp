@@ -116,13 +116,25 @@ void TCustomSocksWSocket::Connect()
     }
     if (!CheckConnectTarget())
         return;
-    quint32 serverAddr;
+    if (m_socksLevel != QLatin1String("5") && WSocketIsIPv6(m_addrStr)) {
+        // Levels 4 and 4A carry a 4-byte address or a name: no IPv6.
+        m_lastError = 20011;
+        RaiseException(QStringLiteral("connect: SOCKS %1 cannot carry the IPv6 address %2; use SOCKS 5")
+                           .arg(m_socksLevel, m_addrStr));
+        return;
+    }
+    std::vector<sockaddr_storage> serverAddrs;
     quint16 serverPort;
     try {
         m_targetPort = ResolvePort(m_portStr, m_protoStr);
         serverPort = ResolvePort(m_socksPort, m_protoStr);
-        serverAddr = ResolveHost(m_socksServer);
-        if (m_socksLevel == QLatin1String("4"))
+        serverAddrs = ResolveHostAll(m_socksServer);
+        m_targetAddr6.clear();
+        if (WSocketIsIPv6(m_addrStr)) {
+            in6_addr a6;
+            inet_pton(AF_INET6, m_addrStr.toLatin1().constData(), &a6);
+            m_targetAddr6 = QByteArray(reinterpret_cast<const char*>(&a6), 16);
+        } else if (m_socksLevel == QLatin1String("4"))
             m_targetAddr4 = ResolveHost(m_addrStr);
         else if (m_addrStr.toUtf8().size() > 255)
             throw ESocketException(QStringLiteral("WSocketResolveHost: '%1' Invalid Hostname.").arg(m_addrStr));
@@ -134,7 +146,7 @@ void TCustomSocksWSocket::Connect()
     m_protoNum = 6;
     m_sockType = 1;
     m_protoResolved = true;
-    m_sinAddr = serverAddr;
+    m_targets = serverAddrs;
     m_addrResolved = true;
     m_sinPort = htons(serverPort);
     m_portResolved = true;
@@ -196,7 +208,9 @@ void TCustomSocksWSocket::SocksDoConnect()
 {
     m_socksState = socksConnecting;
     QByteArray req;
-    if (m_socksLevel == QLatin1String("5")) {
+    if (m_socksLevel == QLatin1String("5") && m_targetAddr6.size() == 16) {
+        req.append(char(5)).append(char(1)).append(char(0)).append(char(4)).append(m_targetAddr6);
+    } else if (m_socksLevel == QLatin1String("5")) {
         const QByteArray host = m_addrStr.toUtf8();
         req.append(char(5)).append(char(1)).append(char(0)).append(char(3));
         req.append(char(host.size())).append(host);
@@ -387,8 +401,9 @@ void TCustomSocksWSocket::ProcessConnectReply4()
         SocksFail(20012, QStringLiteral("unassigned error #%1").arg(code));
 }
 
-// Level 5: version, status, reserved, then the bound address (IPv4 or a
-// name) and port, kept as BoundAddr and BoundPort.
+// Level 5: version, status, reserved, then the bound address (IPv4, a name
+// or IPv6) and port, kept as BoundAddr and BoundPort. The reply is taken
+// only once whole: its length follows from the address type.
 void TCustomSocksWSocket::ProcessConnectReply5()
 {
     const unsigned char* b = m_rcvBuf;
@@ -410,6 +425,8 @@ void TCustomSocksWSocket::ProcessConnectReply5()
     int portOffset;
     if (atyp == 1) {
         portOffset = 8;
+    } else if (atyp == 4) {
+        portOffset = 20;
     } else if (atyp == 3) {
         portOffset = 5 + b[4];
     } else {
@@ -423,10 +440,15 @@ void TCustomSocksWSocket::ProcessConnectReply5()
     }
     if (m_rcvCnt < portOffset + 2)
         return;
-    if (atyp == 1)
+    if (atyp == 1) {
         m_boundAddr = QStringLiteral("%1.%2.%3.%4").arg(b[4]).arg(b[5]).arg(b[6]).arg(b[7]);
-    else
+    } else if (atyp == 4) {
+        char buf[INET6_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET6, b + 4, buf, sizeof buf);
+        m_boundAddr = QString::fromLatin1(buf);
+    } else {
         m_boundAddr = QString::fromLatin1(reinterpret_cast<const char*>(b + 5), b[4]);
+    }
     m_boundPort = QString::number((b[portOffset] << 8) | b[portOffset + 1]);
     ConsumeReply(portOffset + 2);
     SocksConnected();

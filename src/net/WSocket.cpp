@@ -15,6 +15,24 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace {
+socklen_t addrLen(const sockaddr_storage& a)
+{
+    return a.ss_family == AF_INET6 ? socklen_t(sizeof(sockaddr_in6)) : socklen_t(sizeof(sockaddr_in));
+}
+
+void setPort(sockaddr_storage& a, quint16 netOrder)
+{
+    // sin_port and sin6_port share their place
+    reinterpret_cast<sockaddr_in*>(&a)->sin_port = netOrder;
+}
+
+bool isBroadcast(const sockaddr_storage& a)
+{
+    return a.ss_family == AF_INET && reinterpret_cast<const sockaddr_in*>(&a)->sin_addr.s_addr == INADDR_BROADCAST;
+}
+} // namespace
+
 TCustomWSocket::TCustomWSocket(QObject* parent)
     : QObject(parent), m_alive(std::make_shared<bool>(true))
 {
@@ -48,7 +66,8 @@ void TCustomWSocket::AssignDefaultValue()
     m_protoResolved = false;
     m_protoNum = 6;
     m_sockType = 1;
-    m_sinAddr = 0;
+    m_targets.clear();
+    m_targetAt = 0;
     m_sinPort = 0;
     m_localPortStr = QStringLiteral("0");
     m_localPortResolved = false;
@@ -123,7 +142,10 @@ void TCustomWSocket::Connect()
             m_localPortResolved = true;
         }
         if (!m_addrResolved) {
-            m_sinAddr = ResolveHost(m_addrStr);
+            m_targets.clear();
+            for (const QString& a : m_addrList.isEmpty() ? QStringList {m_addrStr} : m_addrList)
+                for (const sockaddr_storage& t : ResolveHostAll(a))
+                    m_targets.push_back(t);
             m_addrResolved = true;
         }
     } catch (const ESocketException& e) {
@@ -131,45 +153,64 @@ void TCustomWSocket::Connect()
         return;
     }
     DeleteBufferedData();
+    m_targetAt = 0;
+    for (;;) {
+        const int err = StartConnectAttempt();
+        if (err <= 0)
+            return;
+        if (m_targetAt + 1 < m_targets.size()) {
+            ++m_targetAt;  // refused at once: the next address of the name
+            continue;
+        }
+        ChangeState(wsClosed);
+        SocketError(QStringLiteral("Connect"), err);
+        return;
+    }
+}
 
+int TCustomWSocket::StartConnectAttempt()
+{
+    sockaddr_storage to = m_targets[m_targetAt];
+    setPort(to, m_sinPort);
     const int type = m_sockType == 2 ? SOCK_DGRAM : SOCK_STREAM;
-    m_fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, m_sockType == 2 ? IPPROTO_UDP : IPPROTO_TCP);
+    m_fd = ::socket(to.ss_family, type | SOCK_NONBLOCK | SOCK_CLOEXEC, m_sockType == 2 ? IPPROTO_UDP : IPPROTO_TCP);
     if (m_fd < 0) {
         m_fd = -1;
         SocketError(QStringLiteral("Connect (socket)"));
-        return;
+        return -1;
     }
     ++m_gen;
     m_closeInvoked = false;
     m_sawEof = false;
-    ChangeState(wsOpened);
+    if (m_state != wsOpened && m_state != wsConnecting)
+        ChangeState(wsOpened);
 
     if (m_sockType == 2) {
         BindSocket();
         if (m_fd == -1)
-            return;
-        if (m_sinAddr == INADDR_BROADCAST) {
+            return -1;
+        if (isBroadcast(to)) {
             int on = 1;
             if (setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) < 0) {
                 SocketError(QStringLiteral("setsockopt(SO_BROADCAST)"));
-                return;
+                return -1;
             }
         }
     } else {
         int on = 1;
         if (setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0) {
             SocketError(QStringLiteral("setsockopt(SO_REUSEADDR)"));
-            return;
+            return -1;
         }
         ApplyLinger();
         if (setsockopt(m_fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) < 0) {
             SocketError(QStringLiteral("setsockopt(SO_KEEPALIVE)"));
-            return;
+            return -1;
         }
         if (m_localPortNum != 0 || m_localAddr != QLatin1String("0.0.0.0")) {
             BindSocket();
             if (m_fd == -1)
-                return;
+                return -1;
         }
     }
     CreateNotifiers();
@@ -178,47 +219,59 @@ void TCustomWSocket::Connect()
         ChangeState(wsConnected);
         SetReadEnabled(true);
         TriggerSessionConnected(0);
-        return;
+        return 0;
     }
-    sockaddr_in sin {};
-    sin.sin_family = AF_INET;
-    sin.sin_addr.s_addr = m_sinAddr;
-    sin.sin_port = m_sinPort;
-    const int rc = ::connect(m_fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin);
+    const int rc = ::connect(m_fd, reinterpret_cast<sockaddr*>(&to), addrLen(to));
     if (rc == 0 || errno == EINPROGRESS || errno == EWOULDBLOCK) {
-        ChangeState(wsConnecting);
+        if (m_state != wsConnecting)
+            ChangeState(wsConnecting);
         // Completion (success or failure) shows as writability.
         SetWriteEnabled(true);
         SetReadEnabled(true);
-        return;
+        return 0;
     }
     // Refused at once: release the handle so the socket can be used again.
     const int err = WSocketErrnoToWinsock(errno);
     DestroyNotifiers();
     ::close(m_fd);
     m_fd = -1;
-    ChangeState(wsClosed);
-    SocketError(QStringLiteral("Connect"), err);
+    return err;
 }
 
 void TCustomWSocket::BindSocket()
 {
-    sockaddr_in sin {};
-    sin.sin_family = AF_INET;
+    // The local address in the family of the handle: "0.0.0.0" (any) serves both.
+    sockaddr_storage ss {};
+    const bool v6 = !m_targets.empty() && m_targets[m_targetAt].ss_family == AF_INET6;
     try {
-        sin.sin_addr.s_addr = ResolveHost(m_localAddr);
-        sin.sin_port = htons(ResolvePort(m_localPortStr, m_protoStr));
+        if (v6) {
+            auto* sin6 = reinterpret_cast<sockaddr_in6*>(&ss);
+            sin6->sin6_family = AF_INET6;
+            sin6->sin6_addr = in6addr_any;
+            if (m_localAddr != QLatin1String("0.0.0.0")) {
+                if (!WSocketIsIPv6(m_localAddr))
+                    throw ESocketException(QStringLiteral("winsock.bind failed: local address %1 is no IPv6 address")
+                                               .arg(m_localAddr));
+                inet_pton(AF_INET6, m_localAddr.toLatin1().constData(), &sin6->sin6_addr);
+            }
+        } else {
+            auto* sin = reinterpret_cast<sockaddr_in*>(&ss);
+            sin->sin_family = AF_INET;
+            sin->sin_addr.s_addr = ResolveHost(m_localAddr);
+        }
+        setPort(ss, htons(ResolvePort(m_localPortStr, m_protoStr)));
     } catch (const ESocketException& e) {
         RaiseException(e.Message());
         return;
     }
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) < 0) {
+    sockaddr_in& sin = *reinterpret_cast<sockaddr_in*>(&ss);
+    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&ss), addrLen(ss)) < 0) {
         m_lastError = WSocketErrnoToWinsock(errno);
         RaiseException(QStringLiteral("winsock.bind failed, error #%1").arg(m_lastError));
         return;
     }
-    socklen_t len = sizeof sin;
-    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&sin), &len) < 0) {
+    socklen_t len = sizeof ss;
+    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&ss), &len) < 0) {
         m_lastError = WSocketErrnoToWinsock(errno);
         RaiseException(QStringLiteral("winsock.getsockname failed, error #%1").arg(m_lastError));
         return;
@@ -267,7 +320,9 @@ void TCustomWSocket::Listen()
     try {
         ResolveProtoAndPort();
         if (!m_addrResolved) {
-            m_sinAddr = ResolveHost(m_addrStr);
+            m_targets = ResolveHostAll(m_addrStr);
+            m_targets.resize(1);
+            m_targetAt = 0;
             m_addrResolved = true;
         }
     } catch (const ESocketException& e) {
@@ -276,7 +331,9 @@ void TCustomWSocket::Listen()
     }
     DeleteBufferedData();
     const int type = m_sockType == 2 ? SOCK_DGRAM : SOCK_STREAM;
-    m_fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_storage at = m_targets[0];
+    setPort(at, m_sinPort);
+    m_fd = ::socket(at.ss_family, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (m_fd < 0) {
         m_fd = -1;
         SocketError(QStringLiteral("socket"));
@@ -285,11 +342,7 @@ void TCustomWSocket::Listen()
     ++m_gen;
     m_closeInvoked = false;
     ChangeState(wsOpened);
-    sockaddr_in sin {};
-    sin.sin_family = AF_INET;
-    sin.sin_addr.s_addr = m_sinAddr;
-    sin.sin_port = m_sinPort;
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) < 0) {
+    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&at), addrLen(at)) < 0) {
         const int err = WSocketErrnoToWinsock(errno);
         InternalClose(false, quint16(err));
         SocketError(QStringLiteral("Bind"), err);
@@ -318,7 +371,7 @@ int TCustomWSocket::Accept()
         SocketError(QStringLiteral("not a listening socket"), wsock::WSAEINVAL);
         return -1;
     }
-    sockaddr_in peer {};
+    sockaddr_storage peer {};
     socklen_t len = sizeof peer;
     const int h = ::accept4(m_fd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
     // The next pending connection is announced again.

@@ -23,6 +23,7 @@
 #include <stdexcept>
 #include <vector>
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 class QSocketNotifier;
 
@@ -108,6 +109,15 @@ int WSocketGaiToWinsock(int gaiErr);
 // nothing but trailing blanks after it.
 bool WSocketIsDottedIP(const QString& s);
 
+// True when the text (brackets allowed, "[::1]") is an IPv6 address.
+bool WSocketIsIPv6(const QString& s);
+
+// The text without the brackets of an IPv6 URL host ("[::1]" -> "::1").
+QString WSocketStripBrackets(const QString& s);
+
+// Numeric text of an address, IPv6 without brackets ("::1", "127.0.0.1").
+QString WSocketAddrText(const sockaddr_storage& a);
+
 // ---------------------------------------------------------------------------
 class ESocketException : public std::runtime_error {
 public:
@@ -176,6 +186,9 @@ public:
     // --- properties -------------------------------------------------------
     QString Addr() const { return m_addrStr; }
     void SetAddr(const QString& v);
+    // The addresses a name resolved to (a DnsLookup result list): Connect
+    // tries them in this order until one connects. Addr becomes the first.
+    void SetAddrList(const QStringList& addrs);
     QString Port() const { return m_portStr; }
     virtual void SetPort(const QString& v);
     QString Proto() const { return m_protoStr; }
@@ -242,6 +255,10 @@ public:
     // Remote / local endpoint of the handle; 0 or -1 (platform error in LastError).
     int GetPeerName(sockaddr_in& name);
     int GetSockName(sockaddr_in& name);
+    int GetPeerName(sockaddr_storage& name);
+    int GetSockName(sockaddr_storage& name);
+    // AF_INET or AF_INET6 of the handle, 0 without one.
+    int AddressFamily();
     // Local address / port of the handle as text ("error" on failure).
     QString GetXAddr();
     QString GetXPort();
@@ -289,6 +306,8 @@ protected:
     static int ResolveProto(const QString& proto, int* sockType);
     static quint16 ResolvePort(const QString& port, const QString& proto);
     static quint32 ResolveHost(const QString& host); // network order
+    // Every address of a host, IPv4 ones first (a literal gives one).
+    static std::vector<sockaddr_storage> ResolveHostAll(const QString& host);
 
     // Fields used by the SOCKS layer.
     QString m_addrStr;
@@ -300,7 +319,9 @@ protected:
     bool m_addrResolved = false;
     bool m_portResolved = false;
     bool m_protoResolved = false;
-    quint32 m_sinAddr = 0; // network order
+    std::vector<sockaddr_storage> m_targets; // resolved Addr (or the SOCKS server)
+    size_t m_targetAt = 0;                   // the one being connected
+    QStringList m_addrList;                  // SetAddrList's candidates
     quint16 m_sinPort = 0; // network order
     int m_protoNum = 6;
     int m_sockType = 1; // 1 stream, 2 datagram
@@ -319,6 +340,10 @@ private:
     void DestroyNotifiers();
     void DrainRead();
     void BindSocket();
+    // Opens a handle for m_targets[m_targetAt] and starts connecting it: 0
+    // when under way (or done), a WinSock error when the connect failed at
+    // once (handle released), -1 when a setup failure has been reported.
+    int StartConnectAttempt();
     void PostWriteNotification();
     int QueueFromFile(int fileFd, int len, bool& failed);
     void DnsWorkerDone(quint64 id, int error, const QStringList& addrs);
@@ -432,6 +457,7 @@ private:
     QString m_boundPort;
     quint16 m_targetPort = 0; // host order
     quint32 m_targetAddr4 = 0; // network order, level 4 only
+    QByteArray m_targetAddr6;  // 16 bytes when the target is an IPv6 address
     bool m_methodsSent = false;
     bool m_negotiationSendPending = false;
     unsigned char m_rcvBuf[128] = {};

@@ -126,7 +126,26 @@ bool TCustomWSocket::DispatchConnect(short& rev)
     int soerr = 0;
     socklen_t l = sizeof soerr;
     ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &soerr, &l);
-    const int err = WSocketErrnoToWinsock(soerr);
+    int err = WSocketErrnoToWinsock(soerr);
+    // A name with several addresses: the next one is tried before the owner
+    // hears of a failure.
+    while (err != 0 && m_targetAt + 1 < m_targets.size()) {
+        DestroyNotifiers();
+        ::close(m_fd);
+        m_fd = -1;
+        ++m_targetAt;
+        err = StartConnectAttempt();
+        if (err <= 0)
+            return false;  // under way, or a setup failure already reported
+    }
+    if (m_fd == -1) {
+        // The last address was refused at once.
+        const quint64 lastGen = m_gen;
+        TriggerSessionConnected(quint16(err));
+        if (*alive && m_gen == lastGen && m_fd == -1 && m_state != wsClosed)
+            InternalClose(false, quint16(err));
+        return false;
+    }
     SetWriteEnabled(!m_allSent);
     ChangeState(wsConnected);
     if (!StillOn(this, alive, gen))
@@ -352,11 +371,10 @@ void TCustomWSocket::TryToSend()
         }
         ssize_t n;
         if (m_sockType == 2) {
-            sockaddr_in sin {};
-            sin.sin_family = AF_INET;
-            sin.sin_addr.s_addr = m_sinAddr;
-            sin.sin_port = m_sinPort;
-            n = ::sendto(m_fd, b->Peek(), len, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&sin), sizeof sin);
+            sockaddr_storage to = m_targets.at(m_targetAt);
+            reinterpret_cast<sockaddr_in*>(&to)->sin_port = m_sinPort; // same place for IPv6
+            const socklen_t tl = to.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+            n = ::sendto(m_fd, b->Peek(), len, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to), tl);
         } else {
             n = ::send(m_fd, b->Peek(), len, MSG_NOSIGNAL | (m_sendFlags == wsSendUrgent ? MSG_OOB : 0));
         }
@@ -525,6 +543,16 @@ void TCustomWSocket::DnsLookup(const QString& hostName)
         TriggerDnsLookupDone(0);
         return;
     }
+    const QString bare = WSocketStripBrackets(hostName.trimmed());
+    in6_addr a6;
+    if (inet_pton(AF_INET6, bare.toLatin1().constData(), &a6) == 1) {
+        char buf[INET6_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET6, &a6, buf, sizeof buf);
+        m_dnsResult = QString::fromLatin1(buf);
+        m_dnsResultList = {m_dnsResult};
+        TriggerDnsLookupDone(0);
+        return;
+    }
     const quint64 id = ++s_dnsCounter;
     m_dnsId = id;
     m_qtDnsId = QHostInfo::lookupHost(hostName.trimmed(), this, [this, id](const QHostInfo& info) {
@@ -535,9 +563,11 @@ void TCustomWSocket::DnsLookup(const QString& hostName)
         else if (info.error() != QHostInfo::NoError)
             err = wsock::WSANO_RECOVERY;
         else {
-            for (const QHostAddress& h : info.addresses())
-                if (h.protocol() == QAbstractSocket::IPv4Protocol)
-                    addrs << h.toString();
+            // IPv4 first, as Connect orders a name's addresses.
+            for (auto proto : {QAbstractSocket::IPv4Protocol, QAbstractSocket::IPv6Protocol})
+                for (const QHostAddress& h : info.addresses())
+                    if (h.protocol() == proto && !addrs.contains(h.toString()))
+                        addrs << h.toString();
             if (addrs.isEmpty())
                 err = wsock::WSANO_DATA;
         }

@@ -2,7 +2,9 @@
 // port and host, and the peer / local names of a handle.
 #include "net/WSocket.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <cstring>
 #include <cerrno>
 #include <netdb.h>
 #include <sys/socket.h>
@@ -27,31 +29,53 @@ bool startsWithDigit(const QString& s)
     return !t.isEmpty() && t[0].isDigit();
 }
 
-QString fromInAddr(quint32 netOrder)
+} // namespace
+
+bool WSocketIsIPv6(const QString& s)
 {
-    in_addr a;
-    a.s_addr = netOrder;
-    char buf[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &a, buf, sizeof buf);
-    return QString::fromLatin1(buf);
+    in6_addr a;
+    return inet_pton(AF_INET6, WSocketStripBrackets(s.trimmed()).toLatin1().constData(), &a) == 1;
 }
 
-} // namespace
+QString WSocketStripBrackets(const QString& s)
+{
+    if (s.size() >= 2 && s.startsWith(u'[') && s.endsWith(u']'))
+        return s.mid(1, s.size() - 2);
+    return s;
+}
+
+QString WSocketAddrText(const sockaddr_storage& a)
+{
+    char buf[INET6_ADDRSTRLEN] = {};
+    if (a.ss_family == AF_INET6)
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&a)->sin6_addr, buf, sizeof buf);
+    else
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&a)->sin_addr, buf, sizeof buf);
+    return QString::fromLatin1(buf);
+}
 
 // --- property setters --------------------------------------------------------
 
 void TCustomWSocket::SetAddr(const QString& v)
 {
-    const QString t = v.trimmed();
+    const QString t = WSocketStripBrackets(v.trimmed());
     if (m_state != wsClosed) {
         RaiseException(QStringLiteral("Cannot change Addr if not closed"));
         return;
     }
-    if (m_addrAssigned && t == m_addrStr)
+    if (m_addrAssigned && t == m_addrStr && m_addrList.isEmpty())
         return;
+    m_addrList.clear();
     m_addrStr = t;
     m_addrAssigned = !t.isEmpty();
     m_addrResolved = false;
+}
+
+void TCustomWSocket::SetAddrList(const QStringList& addrs)
+{
+    SetAddr(addrs.value(0));
+    if (m_state == wsClosed && addrs.size() > 1)
+        m_addrList = addrs;
 }
 
 void TCustomWSocket::SetPort(const QString& v)
@@ -101,8 +125,9 @@ void TCustomWSocket::SetLocalAddr(const QString& v)
     QString t = v.trimmed();
     if (t.isEmpty())
         t = QStringLiteral("0.0.0.0");
+    t = WSocketStripBrackets(t);
     in_addr a;
-    if (inet_aton(t.toLatin1().constData(), &a) == 0 || a.s_addr == INADDR_NONE) {
+    if (!WSocketIsIPv6(t) && (inet_aton(t.toLatin1().constData(), &a) == 0 || a.s_addr == INADDR_NONE)) {
         RaiseException(QStringLiteral("SetLocalAddr(): Invalid IP address"));
         return;
     }
@@ -205,6 +230,59 @@ quint32 TCustomWSocket::ResolveHost(const QString& host)
     return addr;
 }
 
+std::vector<sockaddr_storage> TCustomWSocket::ResolveHostAll(const QString& host)
+{
+    const QString h = WSocketStripBrackets(host.trimmed());
+    std::vector<sockaddr_storage> out;
+    sockaddr_storage ss {};
+    if (WSocketIsDottedIP(host) || h.isEmpty() || h.size() > 256) {
+        auto* sin = reinterpret_cast<sockaddr_in*>(&ss);
+        sin->sin_family = AF_INET;
+        sin->sin_addr.s_addr = ResolveHost(host);
+        out.push_back(ss);
+        return out;
+    }
+    if (h.contains(u':')) {
+        auto* sin6 = reinterpret_cast<sockaddr_in6*>(&ss);
+        sin6->sin6_family = AF_INET6;
+        if (inet_pton(AF_INET6, h.toLatin1().constData(), &sin6->sin6_addr) != 1)
+            throw ESocketException(QStringLiteral("WSocketResolveHost: '%1' Invalid IP address.").arg(host));
+        out.push_back(ss);
+        return out;
+    }
+    addrinfo hints {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    const int rc = getaddrinfo(h.toUtf8().constData(), nullptr, &hints, &res);
+    if (rc != 0 || !res) {
+        if (res)
+            freeaddrinfo(res);
+        throw ESocketException(QStringLiteral("WSocketResolveHost: Cannot convert host address '%1', Error #%2")
+                                   .arg(host).arg(WSocketGaiToWinsock(rc ? rc : EAI_NONAME)));
+    }
+    // IPv4 addresses first: a name reached over IPv4 so far keeps being so;
+    // the IPv6 ones are tried when those fail.
+    for (int family : {AF_INET, AF_INET6}) {
+        for (const addrinfo* ai = res; ai; ai = ai->ai_next) {
+            if (ai->ai_family != family || ai->ai_addrlen > sizeof ss)
+                continue;
+            sockaddr_storage one {};
+            std::memcpy(&one, ai->ai_addr, ai->ai_addrlen);
+            const bool seen = std::any_of(out.begin(), out.end(), [&](const sockaddr_storage& o) {
+                return std::memcmp(&o, &one, sizeof one) == 0;
+            });
+            if (!seen)
+                out.push_back(one);
+        }
+    }
+    freeaddrinfo(res);
+    if (out.empty())
+        throw ESocketException(QStringLiteral("WSocketResolveHost: Cannot convert host address '%1', Error #%2")
+                                   .arg(host).arg(wsock::WSANO_DATA));
+    return out;
+}
+
 // --- peer and local names ------------------------------------------------------
 
 int TCustomWSocket::GetPeerName(sockaddr_in& name)
@@ -227,16 +305,42 @@ int TCustomWSocket::GetSockName(sockaddr_in& name)
     return 0;
 }
 
+int TCustomWSocket::GetPeerName(sockaddr_storage& name)
+{
+    socklen_t len = sizeof name;
+    if (m_fd == -1 || ::getpeername(m_fd, reinterpret_cast<sockaddr*>(&name), &len) < 0) {
+        m_lastError = m_fd == -1 ? wsock::WSAENOTSOCK : WSocketErrnoToWinsock(errno);
+        return -1;
+    }
+    return 0;
+}
+
+int TCustomWSocket::GetSockName(sockaddr_storage& name)
+{
+    socklen_t len = sizeof name;
+    if (m_fd == -1 || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&name), &len) < 0) {
+        m_lastError = m_fd == -1 ? wsock::WSAENOTSOCK : WSocketErrnoToWinsock(errno);
+        return -1;
+    }
+    return 0;
+}
+
+int TCustomWSocket::AddressFamily()
+{
+    sockaddr_storage ss {};
+    return GetSockName(ss) == 0 ? ss.ss_family : 0;
+}
+
 QString TCustomWSocket::PeerAddr()
 {
     if (m_state != wsConnected)
         return QStringLiteral("error");
-    sockaddr_in sin {};
-    if (GetPeerName(sin) != 0) {
+    sockaddr_storage ss {};
+    if (GetPeerName(ss) != 0) {
         SocketError(QStringLiteral("GetPeerName"), m_lastError);
         return QStringLiteral("error");
     }
-    return fromInAddr(sin.sin_addr.s_addr);
+    return WSocketAddrText(ss);
 }
 
 QString TCustomWSocket::PeerPort()
@@ -248,15 +352,15 @@ QString TCustomWSocket::PeerPort()
         SocketError(QStringLiteral("GetPeerPort"), m_lastError);
         return QStringLiteral("error");
     }
-    return QString::number(ntohs(sin.sin_port));
+    return QString::number(ntohs(sin.sin_port)); // at the same offset for IPv6
 }
 
 QString TCustomWSocket::GetXAddr()
 {
-    sockaddr_in sin {};
-    if (GetSockName(sin) != 0)
+    sockaddr_storage ss {};
+    if (GetSockName(ss) != 0)
         return QStringLiteral("error");
-    return fromInAddr(sin.sin_addr.s_addr);
+    return WSocketAddrText(ss);
 }
 
 QString TCustomWSocket::GetXPort()

@@ -16,9 +16,9 @@ namespace {
 // Echoes every byte back on every accepted connection.
 class EchoServer : public QTcpServer {
 public:
-    EchoServer()
+    explicit EchoServer(const QHostAddress& at = QHostAddress::LocalHost)
     {
-        listen(QHostAddress::LocalHost, 0);
+        listen(at, 0);
         connect(this, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = nextPendingConnection()) {
                 connect(s, &QTcpSocket::readyRead, s, [s] { s->write(s->readAll()); });
@@ -41,7 +41,7 @@ struct Outcome {
 Outcome roundTrip(quint16 socksPort, const QString& level, const QString& user = {}, const QString& pass = {},
                   const QString& target = "127.0.0.1")
 {
-    EchoServer echo;
+    EchoServer echo(WSocketIsIPv6(target) ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost);
     TWSocket s;
     Outcome o;
     o.echoPort = echo.serverPort();
@@ -138,6 +138,9 @@ TEST(SocksMicrosocks, Level5WithAndWithoutAuthentication)
         START_OR_SKIP(m.startMicrosocks({}, {}, &why));
         EXPECT_EQ(roundTrip(m.port(), "5").connected, 0);
         EXPECT_EQ(roundTrip(m.port(), "5", {}, {}, "localhost").connected, 0);
+        // An IPv6 target goes as an address of type 4; the echo listens on ::1 only.
+        EXPECT_EQ(roundTrip(m.port(), "5", {}, {}, "::1").connected, 0);
+        EXPECT_EQ(roundTrip(m.port(), "5", {}, {}, "[::1]").connected, 0);
     }
     {
         testsocks::SocksServer m;
