@@ -8,11 +8,16 @@ namespace {
 
 constexpr char16_t Esc = 0x1B;
 
+// The site's Security values (the FTP client's TFtpSecurity numbers): 0 plain
+// up to 3 implicit TLS.
+constexpr quint8 SecurityPlain = 0;
+constexpr quint8 SecurityHighest = 3;
+
 enum Key {
     kName, kServer, kPort, kPassword, kUser, kAccount, kDescription, kInitialDir,
     kAnonymous, kSavePassword, kModifiedDate, kEMail, kLocalDir, kPasv, kDesc,
     kAnswer, kAnswerName, kCheckPSW, kCheckVHost, kTimeZone, kTimeZoneV,
-    kShowHidden, kMkDir, kKeyCount
+    kShowHidden, kMkDir, kSecurity, kKeyCount
 };
 
 bool needsEscape(QChar c)
@@ -114,7 +119,7 @@ const QStringList& SiteKeys()
         QStringLiteral("LocalDir"), QStringLiteral("Pasv"), QStringLiteral("Desc"),
         QStringLiteral("Answer"), QStringLiteral("AnswerName"), QStringLiteral("CheckPSW"),
         QStringLiteral("CheckVHost"), QStringLiteral("TimeZone"), QStringLiteral("TimeZoneV"),
-        QStringLiteral("ShowHidden"), QStringLiteral("MkDir"),
+        QStringLiteral("ShowHidden"), QStringLiteral("MkDir"), QStringLiteral("Security"),
     };
     return keys;
 }
@@ -162,13 +167,11 @@ double TimeZoneFromFile(double value)
     return n < 0 ? -hm : hm;
 }
 
-bool ReadSiteLine(TFTPServerObj& site, const QString& line, const TSiteDefaults& defaults)
+QList<std::optional<QString>> SiteLineFields(const QString& line, const QStringList& keys)
 {
-    site = CreateSite(defaults);
-    const QStringList& keys = SiteKeys();
+    QList<std::optional<QString>> raw(keys.size());
 
     // Pass 1: fields of their own, "Key=value" between semicolons.
-    std::optional<QString> raw[kKeyCount];
     const QStringList segments = line.split(';');
     QVarLengthArray<bool, 32> recognised(segments.size());
     for (qsizetype s = 0; s < segments.size(); ++s) {
@@ -179,7 +182,7 @@ bool ReadSiteLine(TFTPServerObj& site, const QString& line, const TSiteDefaults&
         const qsizetype eq = seg.indexOf('=');
         if (eq <= 0)
             continue;
-        const int k = int(keys.indexOf(seg.left(eq).toString()));
+        const qsizetype k = keys.indexOf(seg.left(eq).toString());
         if (k < 0)
             continue;
         recognised[s] = true;
@@ -189,7 +192,7 @@ bool ReadSiteLine(TFTPServerObj& site, const QString& line, const TSiteDefaults&
 
     // Pass 2: keys written somewhere else in the line (older or hand-made
     // lines), but never as the tail of a longer key.
-    for (int k = 0; k < kKeyCount; ++k) {
+    for (qsizetype k = 0; k < keys.size(); ++k) {
         if (raw[k])
             continue;
         const QString needle = keys[k] + '=';
@@ -205,6 +208,13 @@ bool ReadSiteLine(TFTPServerObj& site, const QString& line, const TSiteDefaults&
             }
         }
     }
+    return raw;
+}
+
+bool ReadSiteLine(TFTPServerObj& site, const QString& line, const TSiteDefaults& defaults)
+{
+    site = CreateSite(defaults);
+    const QList<std::optional<QString>> raw = SiteLineFields(line, SiteKeys());
 
     bool any = false;
     for (const auto& r : raw)
@@ -251,6 +261,14 @@ bool ReadSiteLine(TFTPServerObj& site, const QString& line, const TSiteDefaults&
         site.TimeZoneV = qint16(quint16(quint64(parseLeadingInt(*raw[kTimeZoneV])) & 0xFFFF));
     flag(kShowHidden, site.ShowHidden, 0);
     flag(kMkDir, site.MkDir, 0);
+    // A line without the key (written before TLS existed) is a plain site;
+    // a value this version does not know is plain too, never a guess.
+    site.Security = SecurityPlain;
+    if (raw[kSecurity]) {
+        const auto v = parseWholeInt(*raw[kSecurity]);
+        if (v && *v >= SecurityPlain && *v <= SecurityHighest)
+            site.Security = quint8(*v);
+    }
     return true;
 }
 
@@ -287,6 +305,9 @@ bool WriteSiteLine(const TFTPServerObj& site, QString& line)
     number("TimeZoneV", QString::number(site.TimeZoneV));
     number("ShowHidden", QString::number(site.ShowHidden));
     number("MkDir", QString::number(site.MkDir));
+    // Left out for a plain site: its line stays exactly as before TLS.
+    if (site.Security != SecurityPlain)
+        number("Security", QString::number(site.Security));
     return true;
 }
 

@@ -9,11 +9,21 @@
 // as before; an ESC that is not followed by two hex digits stays literal.
 #include "sites/SiteRecord.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
-// The 23 keys in table order; it is also the order of the fields in a line.
+#include <optional>
+
+// The keys in table order; it is also the order of the fields in a line.
+// Security (the TLS setting) came last and is written only for a site that
+// is not plain FTP.
 const QStringList& SiteKeys();
+
+// The raw text of each of keys found in line (nullopt where absent), by the
+// two passes ReadSiteLine describes. A key not in keys is skipped, which is
+// how a reader that predates a key treats it.
+QList<std::optional<QString>> SiteLineFields(const QString& line, const QStringList& keys);
 
 QString EscapeSiteValue(const QString& value);
 QString UnescapeSiteValue(const QString& value);
@@ -27,12 +37,14 @@ QString UnescapeSiteValue(const QString& value);
 // not parse take field-specific values (see SiteLine.cpp). The Password is
 // stored as written, still scrambled: the list reader unscrambles it.
 // Returns false when the line holds none of the keys (a blank or garbage
-// line), which the list reader skips.
+// line), which the list reader skips. Security absent or not 0..3 reads as 0
+// (plain), so a line written before TLS behaves as it always did.
 bool ReadSiteLine(TFTPServerObj& site, const QString& line,
                   const TSiteDefaults& defaults = CurrentSiteDefaults());
 
 // Builds the line in the file order; empty texts are left out, numbers are
-// always written, the password is scrambled. TimeCmd is never written.
+// always written (Security only when not 0), the password is scrambled.
+// TimeCmd is never written.
 bool WriteSiteLine(const TFTPServerObj& site, QString& line);
 QString SiteLine(const TFTPServerObj& site);
 

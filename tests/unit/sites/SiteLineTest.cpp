@@ -42,6 +42,7 @@ TFTPServerObj fullSite()
     s.TimeZoneV = 17;
     s.ShowHidden = 1;
     s.MkDir = 0;
+    s.Security = 2;
     return s;
 }
 
@@ -77,7 +78,7 @@ TEST(SiteLine, EmptyTextsAreLeftOutNumbersAlwaysWritten)
     site.Answer.clear();
     site.AnswerName.clear();
     EXPECT_EQ(SiteLine(site), QStringLiteral("Anonymous=0;SavePassword=1;Pasv=0;CheckPSW=1;CheckVHost=0;"
-                                             "TimeZone=0;TimeZoneV=-1;ShowHidden=0;MkDir=1;"));
+                                             "TimeZone=0;TimeZoneV=-1;ShowHidden=0;MkDir=1;Security=1;"));
 }
 
 TEST(SiteLine, DefaultsOfANewSiteAndOfMissingKeys)
@@ -93,6 +94,7 @@ TEST(SiteLine, DefaultsOfANewSiteAndOfMissingKeys)
     EXPECT_EQ(created.MkDir, 1);
     EXPECT_EQ(created.TimeZoneV, -1);
     EXPECT_EQ(created.TimeCmd, 3);
+    EXPECT_EQ(created.Security, 1) << "a new site tries TLS";
     EXPECT_DOUBLE_EQ(created.TimeZone, 2.0);
     EXPECT_EQ(CreateSite(TSiteDefaults{false, QStringLiteral("x@y"), 0}).EMail, QString());
 
@@ -100,6 +102,7 @@ TEST(SiteLine, DefaultsOfANewSiteAndOfMissingKeys)
     ASSERT_TRUE(ReadSiteLine(s, QStringLiteral("Name=Only;"), defaults()));
     TFTPServerObj expected = created;
     expected.Name = QStringLiteral("Only");
+    expected.Security = 0;  // a line without the key is a plain site
     EXPECT_EQ(s, expected);
 }
 
@@ -204,7 +207,7 @@ TEST(SiteLine, ValuesTheFormatCannotCarryRoundTrip)
     EXPECT_FALSE(line.contains('\n'));
     EXPECT_FALSE(line.contains('\r'));
     EXPECT_FALSE(line.contains(QChar(0)));
-    EXPECT_EQ(line.count(QChar(0x3B)), 19) << "only the ends of the 19 fields written";
+    EXPECT_EQ(line.count(QChar(0x3B)), 20) << "only the ends of the 20 fields written";
     EXPECT_EQ(readBack(line), site);
 }
 
@@ -236,4 +239,69 @@ TEST(SiteLine, GarbageAndTruncatedLinesNeverCrash)
     EXPECT_EQ(s.Name.size(), 50);
     ASSERT_TRUE(ReadSiteLine(s, QStringLiteral("Name=x;Port=") + QChar(0x1B), defaults()));
     EXPECT_EQ(s.Port, QString(QChar(0x1B)));
+}
+
+// The TLS setting of a site: written after every older field and only when
+// the site is not plain, so a plain site's line is the one written before
+// TLS existed, and a reader that predates the key sees the same site.
+TEST(SiteLine, SecuritySettingRoundTripsAndALineWithoutItIsPlain)
+{
+    TFTPServerObj site = fullSite();
+    for (quint8 v : {0, 1, 2, 3}) {
+        site.Security = v;
+        const QString line = SiteLine(site);
+        EXPECT_EQ(readBack(line), site) << line.toStdString();
+        EXPECT_EQ(line.contains(QStringLiteral("Security=")), v != 0) << line.toStdString();
+        if (v != 0)
+            EXPECT_TRUE(line.endsWith(QStringLiteral(";MkDir=0;Security=%1;").arg(v))) << line.toStdString();
+    }
+
+    // A line as the version before TLS wrote it: a new site defaults to TLS,
+    // but this stored one is plain, and writing it back changes no byte.
+    const QString before = QStringLiteral(
+        "Name=Old;Server=ftp.example.org;Port=21;User=bob;Anonymous=0;SavePassword=1;EMail=bob@example.org;Pasv=1;"
+        "Answer=0957681;AnswerName=Default;CheckPSW=1;CheckVHost=0;TimeZone=2;TimeZoneV=-1;ShowHidden=0;MkDir=1;");
+    TFTPServerObj old;
+    ASSERT_TRUE(ReadSiteLine(old, before, defaults()));
+    EXPECT_EQ(old.Security, 0);
+    EXPECT_EQ(SiteLine(old).toStdString(), before.toStdString());
+}
+
+TEST(SiteLine, DamagedSecurityValuesReadAsPlain)
+{
+    for (const char* value : {"text", "9", "-1", "", "4", "258", "2.5", "2x", "--2", "99999999999999999999"}) {
+        const TFTPServerObj s = readBack(QStringLiteral("Name=n;Security=%1;").arg(QLatin1String(value)));
+        EXPECT_EQ(s.Security, 0) << value;
+        EXPECT_EQ(s.Name, "n") << value;
+    }
+    EXPECT_EQ(readBack(QStringLiteral("Name=n;Security= 3 ;")).Security, 3);
+    // Hand-made: the key somewhere in a field of its own, in any order.
+    EXPECT_EQ(readBack(QStringLiteral("Security=2;Name=n;")).Security, 2);
+    // Only a key of its own: "NoSecurity=" or a value naming it is not it.
+    EXPECT_EQ(readBack(QStringLiteral("Name=n;NoSecurity=3;Desc=Security=3;")).Security, 0);
+}
+
+TEST(SiteLine, ALineWithSecurityReadsAsBeforeByTheOlderKeys)
+{
+    // The reading rules of the version before TLS are these two passes over
+    // its own keys: every older field of a TLS site's line reads exactly as
+    // that of the same site written plain, and nothing leaks into them.
+    QStringList olderKeys = SiteKeys();
+    ASSERT_EQ(olderKeys.takeLast(), QStringLiteral("Security"));
+    ASSERT_EQ(olderKeys.size(), 23);
+
+    TFTPServerObj site = fullSite();
+    site.Security = 0;
+    const auto plain = SiteLineFields(SiteLine(site), olderKeys);
+    for (quint8 v : {1, 2, 3}) {
+        site.Security = v;
+        const QString line = SiteLine(site);
+        EXPECT_EQ(SiteLineFields(line, olderKeys), plain) << line.toStdString();
+        // The new key sitting first instead of last changes nothing either.
+        const QString field = QStringLiteral("Security=%1;").arg(v);
+        QString moved = line;
+        moved.remove(field).prepend(field);
+        EXPECT_EQ(SiteLineFields(moved, olderKeys), plain) << moved.toStdString();
+        EXPECT_EQ(SiteLineFields(moved, SiteKeys()).last(), QString::number(v));
+    }
 }
