@@ -1,6 +1,7 @@
 #include "ui/GuiUserInterface.h"
 
 #include "ui/TFReWrite.h"
+#include "ui/T_Certificate.h"
 #include "ui/T_ChMod.h"
 #include "ui/TInputForm.h"
 
@@ -66,4 +67,9 @@ int GuiUserInterface::AskReWrite(QString& FileName)
 bool GuiUserInterface::ChangeAttributes(TPermissionFiles& Files)
 {
     return ::ChangeAttributes(Files, QApplication::activeWindow());
+}
+
+int GuiUserInterface::AskCertificate(const TTlsCertificateInfo& Cert)
+{
+    return ::AskCertificate(Cert, QApplication::activeWindow());
 }

@@ -16,4 +16,6 @@ public:
     int AskReWrite(QString& FileName) override;
     // ChangeAttributes: the permissions dialog (T_ChMod).
     bool ChangeAttributes(TPermissionFiles& Files) override;
+    // AskCertificate: the certificate window (T_Certificate).
+    int AskCertificate(const TTlsCertificateInfo& Cert) override;
 };

@@ -63,6 +63,19 @@ QStringList serverTypeNames()
             QStringLiteral("WU-FTP-2 server")};
 }
 
+// The TLS settings of cbSecurity: the item index is the site's Security
+// value (the FTP client's TFtpSecurity numbers).
+QStringList securityNames()
+{
+    return {QStringLiteral("Plain FTP (no encryption)"),
+            QStringLiteral("Explicit TLS if the server offers it"),
+            QStringLiteral("Explicit TLS, required"),
+            QStringLiteral("Implicit TLS (port 990)")};
+}
+constexpr int ImplicitTls = 3;
+const QString FtpPort = QStringLiteral("21");
+const QString ImplicitTlsPort = QStringLiteral("990");
+
 // Site data typed by the user: never part of a language file.
 void markData(QWidget* w)
 {
@@ -78,6 +91,9 @@ TFFtpBase::TFFtpBase(QWidget* parent) : QDialog(parent)
     msl = new TMsgLanguage(this, messageTexts());
     BuildControls();
     TranslateForm(this);
+    // The security box is announced by its (translated) caption.
+    if (const auto* caption = findChild<QLabel*>(QStringLiteral("lbSecurity")))
+        cbSecurity->setAccessibleName(caption->text().remove(QLatin1Char('&')));
 }
 
 TFFtpBase::~TFFtpBase() = default;
@@ -110,6 +126,10 @@ void TFFtpBase::BuildControls()
     server->addWidget(ServerEdt, 1, 1);
     server->addWidget(label("lbPort", QStringLiteral("P&ort"), PortEdt), 1, 2);
     server->addWidget(PortEdt, 1, 3);
+    cbSecurity = named(new QComboBox(this), "cbSecurity");
+    cbSecurity->addItems(securityNames());
+    server->addWidget(label("lbSecurity", QStringLiteral("Secur&ity"), cbSecurity), 2, 0);
+    server->addWidget(cbSecurity, 2, 1, 1, 3);
     server->setColumnStretch(1, 1);
 
     // Login.
@@ -278,6 +298,7 @@ void TFFtpBase::BuildControls()
         connect(c, &QCheckBox::toggled, this, &TFFtpBase::AnonymousCBClick);
     connect(cbMPsw, &QCheckBox::toggled, this, &TFFtpBase::cbMPswClick);
     connect(cbPD, &QCheckBox::clicked, this, &TFFtpBase::cbPDClick);
+    connect(cbSecurity, &QComboBox::currentIndexChanged, this, &TFFtpBase::cbSecurityChange);
     connect(Button3, &QPushButton::clicked, this, &TFFtpBase::Button3Click);
     connect(SpeedButton2, &QPushButton::clicked, this, &TFFtpBase::SpeedButton2Click);
     connect(SpeedButton1, &QPushButton::clicked, this, &QDialog::reject);
@@ -356,6 +377,11 @@ void TFFtpBase::LoadSite(const TFTPServerObj& site, const QString& hostTypesPath
     }
     AnonymousCBClick();
     cbMPswClick();
+    {
+        // The site's own port stays as it was saved.
+        const QSignalBlocker block(cbSecurity);
+        cbSecurity->setCurrentIndex(work_.Security < cbSecurity->count() ? work_.Security : 0);
+    }
 
     // 4. The zone list: the entry at TimeZoneV only when it has the site's
     // offset (the list differs between machines), else one that has it.
@@ -413,6 +439,7 @@ TFTPServerObj TFFtpBase::CollectSite()
     s.CheckVHost = cbVH->isChecked() ? 1 : 0;
     s.ShowHidden = cbHidden->isChecked() ? 1 : 0;
     s.MkDir = cbMkDir->isChecked() ? 1 : 0;
+    s.Security = quint8(qMax(0, cbSecurity->currentIndex()));
 
     const int zone = cbZones->currentIndex();
     s.TimeZoneV = qint16(zone);
@@ -528,6 +555,15 @@ void TFFtpBase::cbPDClick(bool checked)
     else if (!checked && dir.startsWith('/'))
         dir.remove(0, 1);
     RemoteDirEdt->setText(dir);
+}
+
+void TFFtpBase::cbSecurityChange(int index)
+{
+    const QString port = PortEdt->text().trimmed();
+    if (index == ImplicitTls && (port.isEmpty() || port == FtpPort))
+        PortEdt->setText(ImplicitTlsPort);
+    else if (index != ImplicitTls && port == ImplicitTlsPort)
+        PortEdt->setText(FtpPort);
 }
 
 void TFFtpBase::Button3Click()

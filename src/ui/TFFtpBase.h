@@ -75,6 +75,8 @@ public:
     QLineEdit *eFName = nullptr, *eFSize = nullptr, *eFDate = nullptr, *eFDate2 = nullptr, *eFTime = nullptr,
               *eFAttr = nullptr;
     QComboBox* cbZones = nullptr;
+    // The site's TLS setting; the item index is the site's Security value.
+    QComboBox* cbSecurity = nullptr;
     QPushButton* SpeedButton2 = nullptr; // "Save"
     QPushButton* SpeedButton1 = nullptr; // "Cancel"
     TMsgLanguage* msl = nullptr;
@@ -95,6 +97,9 @@ private:
     void AnonymousCBClick();
     void cbMPswClick();
     void cbPDClick(bool checked);
+    // Implicit TLS chosen while the port is the FTP port (21 or empty) moves
+    // it to 990; leaving implicit TLS while it is 990 moves it back to 21.
+    void cbSecurityChange(int index);
     void Button3Click();
     void SpeedButton2Click();
 

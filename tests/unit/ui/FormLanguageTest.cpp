@@ -18,6 +18,7 @@
 #include "ui/T_ChMod.h"
 #include "ui/T_Options.h"
 #include "ui/TFFtpBase.h"
+#include "ui/T_Certificate.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -192,6 +193,8 @@ TEST_F(MainWindowLanguageTest, ShippedLanguagesTranslateEveryTextOfEveryWindow)
     windows << &permissions;
     T_Mirror mirrorJob;
     windows << &mirrorJob;
+    T_Certificate certificate;
+    windows << &certificate;
     for (const char* lang : {"Deutsch.lan", "Francais.lan"}) {
         for (QWidget* w : windows) {
             markData(w);
