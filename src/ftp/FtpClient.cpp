@@ -262,6 +262,8 @@ void TCustomFtpCli::Open()
     m_multiLineCode = 0;
     m_error = 0;
     m_dnsResult.clear();
+    m_extended = false;
+    m_extendedTried = false;
     m_currentStep = stepOpen;
     SetState(ftpStDnsLookup);
     const QString host = m_connectionType == ftpProxy ? m_proxyServer : m_hostName;

@@ -236,6 +236,10 @@ protected:
     void StartUpload(TFtpStep step);
     void ConnectPassive(bool upload);
     QString ParsePassivePort() const;
+    // EPSV and EPRT: on an IPv6 control connection, and after a failed PASV.
+    bool ControlIsIPv6();
+    void PortDone();
+    QString PassiveDataHost();
     bool OpenLocalFile(bool download);
     bool OpenDownloadTarget();
     void AcceptDownload();
@@ -324,6 +328,8 @@ protected:
     QString m_unacceptedPath;         // created for a download not yet accepted
     bool m_latin1 = false;
     bool m_inEvent = false;
+    bool m_extended = false;       // EPSV instead of PASV on this connection
+    bool m_extendedTried = false;  // the fallback from PASV to EPSV has been tried
 };
 
 // The client the program uses: the logic above plus the synchronous forms,

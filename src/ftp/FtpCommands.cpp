@@ -26,8 +26,10 @@ QString TCustomFtpCli::UserCommand() const
 {
     QString cmd = "USER " + m_userName;
     if (m_connectionType == ftpProxy) {
-        // The proxy learns the real server from the user name.
-        cmd += "@" + m_hostName;
+        // The proxy learns the real server from the user name; an IPv6
+        // address goes in brackets, so its colons are not read as the port's.
+        const QString bare = WSocketStripBrackets(m_hostName.trimmed());
+        cmd += "@" + (WSocketIsIPv6(bare) ? "[" + bare + "]" : m_hostName);
         if (m_port.compare("ftp", Qt::CaseInsensitive) != 0 && m_port != "21")
             cmd += ":" + m_port;
     }

@@ -1,6 +1,7 @@
 // The data connection: the PORT/PASV step, downloads (RETR, LIST, NLST) and
 // uploads (STOR, APPE), progress and the end-of-transfer rule.
 #include "ftp/FtpClient.h"
+#include "ftp/FtpExtended.h"
 
 #include <QMetaObject>
 #include <arpa/inet.h>
@@ -44,13 +45,14 @@ void TCustomFtpCli::DoPort()
     m_data->OnDataAvailable = nullptr;
     m_data->OnDataSent = nullptr;
     m_data->OnSessionConnected = nullptr;
+    const bool v6 = ControlIsIPv6();
     m_data->SetProto(QStringLiteral("tcp"));
-    m_data->SetAddr(QStringLiteral("0.0.0.0"));
+    m_data->SetAddr(v6 ? QStringLiteral("::") : QStringLiteral("0.0.0.0"));
     m_data->SetPort(QStringLiteral("0"));
     m_data->SetBufSize(kSendBlock);
     QString cmd;
     if (m_passive) {
-        cmd = QStringLiteral("PASV");
+        cmd = m_extended || v6 ? QStringLiteral("EPSV") : QStringLiteral("PASV");
     } else {
         m_data->SetLingerOnOff(wsLingerOn);
         m_data->SetLingerTimeout(10);
@@ -61,7 +63,9 @@ void TCustomFtpCli::DoPort()
         sockaddr_in local{};
         m_control->GetSockName(local);
         const quint32 a = ntohl(local.sin_addr.s_addr);
-        if (m_control->Addr() == QLatin1String("127.0.0.1"))
+        if (v6)
+            cmd = EprtCommand(m_control->GetXAddr(), port);
+        else if (m_control->Addr() == QLatin1String("127.0.0.1"))
             cmd = QStringLiteral("PORT 127,0,0,1,%1,%2").arg(port >> 8).arg(port & 0xff);
         else
             cmd = QStringLiteral("PORT %1,%2,%3,%4,%5,%6")
@@ -70,13 +74,82 @@ void TCustomFtpCli::DoPort()
     }
     m_byteCount = 0;
     m_currentStep = stepPort;
-    ExecCommand(ftpRqPort, cmd, {200, 227});
+    ExecCommand(ftpRqPort, cmd, {200, 227, 229}, &TCustomFtpCli::PortDone);
 }
 
-// The data port of the last 227 reply. Only the port is taken: the data
-// connection always goes to the address of the control connection.
+// PASV and PORT carry IPv4 addresses only. Through SOCKS the target counts:
+// the control connection itself goes to the SOCKS server.
+bool TCustomFtpCli::ControlIsIPv6()
+{
+    const bool socks = m_connectionType == ftpSocks4 || m_connectionType == ftpSocks4A || m_connectionType == ftpSocks5;
+    return socks ? WSocketIsIPv6(m_control->Addr()) : m_control->AddressFamily() == AF_INET6;
+}
+
+// The reply to PASV, EPSV, PORT or EPRT. A direct connection whose PASV is
+// refused (5xx) or answered with a reply that cannot be used tries EPSV once;
+// when EPSV serves, it is used for the rest of the connection. A malformed
+// EPSV reply fails the step here, before a transfer command goes out.
+void TCustomFtpCli::PortDone()
+{
+    const bool pasvSent = m_passive && !m_extended && !ControlIsIPv6();
+    bool unusable = false;
+    if (pasvSent && m_error == 0 && m_statusCode == 227) {
+        try {
+            ParsePassivePort();
+        } catch (const FtpException&) {
+            unusable = true;
+        }
+    }
+    if (pasvSent && !m_extendedTried && m_connectionType == ftpDirect && (m_error >= 500 || unusable)) {
+        m_extendedTried = true;
+        Display(QStringLiteral("! PASV failed (%1), trying EPSV").arg(m_lastResponse));
+        m_errorMessage.clear();
+        m_error = 0;
+        m_extended = true;
+        // Still the same request: the reply comes back here.
+        m_okResponses = {229};
+        m_next = &TCustomFtpCli::NextReply;
+        m_done = &TCustomFtpCli::PortDone;
+        SendCommand(QStringLiteral("EPSV"));
+        return;
+    }
+    if (m_passive && m_error == 0 && m_statusCode == 229) {
+        QString why;
+        if (ParseEpsvPort(m_lastResponse, &why) == 0) {
+            const QString msg = "Invalid extended passive mode reply, " + why + ": " + m_lastResponse;
+            Display("! " + msg);
+            SetErrorMessage(msg);
+            m_error = 550;
+        }
+    }
+    if (m_passive && m_error != 0 && m_extended && m_statusCode != 229 && m_extendedTried && !ControlIsIPv6())
+        m_extended = false;  // the fallback did not serve: PASV again next time
+    RequestDone(m_error);
+}
+
+// Where a passive data connection goes: the control connection's peer, never
+// an address the server names (through SOCKS, the target the SOCKS server
+// connected the control connection to).
+QString TCustomFtpCli::PassiveDataHost()
+{
+    const bool socks = m_connectionType == ftpSocks4 || m_connectionType == ftpSocks4A || m_connectionType == ftpSocks5;
+    if (socks)
+        return m_control->Addr();
+    const QString peer = m_control->State() == wsConnected ? m_control->PeerAddr() : QString();
+    return peer.isEmpty() || peer == QLatin1String("error") ? m_control->Addr() : peer;
+}
+
+// The data port of the last 227 or 229 reply. Only the port is taken: the
+// data connection always goes to the address of the control connection.
 QString TCustomFtpCli::ParsePassivePort() const
 {
+    if (m_pasvResponse.startsWith(QLatin1String("229"))) {
+        QString why;
+        const int port = ParseEpsvPort(m_pasvResponse, &why);
+        if (port == 0)
+            throw FtpException("Invalid extended passive mode reply, " + why + ": " + m_pasvResponse);
+        return QString::number(port);
+    }
     auto bad = [this] { return FtpException("Invalid passive mode reply: " + m_pasvResponse); };
     QString s = m_pasvResponse;
     const int paren = s.indexOf('(');
@@ -104,7 +177,7 @@ QString TCustomFtpCli::ParsePassivePort() const
 void TCustomFtpCli::ConnectPassive(bool upload)
 {
     const QString port = ParsePassivePort();
-    m_data->SetAddr(m_control->Addr());
+    m_data->SetAddr(PassiveDataHost());
     m_data->SetPort(port);
     m_data->SetProto(QStringLiteral("tcp"));
     m_data->SetLingerOnOff(wsLingerOff);

@@ -151,7 +151,7 @@ void TCustomFtpCli::NextReply()
     }
     if (m_error != 0)
         SetErrorMessage(m_lastResponse);
-    if (m_passive && m_statusCode == 227)
+    if (m_passive && (m_statusCode == 227 || m_statusCode == 229))
         m_pasvResponse = m_lastResponse;
     if (m_error == 0)
         InterpretReply();

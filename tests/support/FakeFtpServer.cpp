@@ -130,6 +130,8 @@ void FakeFtpServer::handleLine(const QByteArray& line)
         }
         if (verb == "PASV" && r.text.startsWith("227")) {
             m_pasvText = r.text;
+        } else if (verb == "EPSV" && r.text.startsWith("229")) {
+            m_epsvText = r.text;
         } else {
             if (verb == "PORT") {
                 const QList<QByteArray> parts = arg.split(',');
@@ -141,7 +143,7 @@ void FakeFtpServer::handleLine(const QByteArray& line)
             return;
         }
     }
-    if (verb == "PASV") {
+    if (verb == "PASV" || (verb == "EPSV" && !m_epsvText.isEmpty())) {
         delete m_pasvServer;
         m_pasvServer = new QTcpServer(this);
         m_pasvServer->listen(QHostAddress::LocalHost, 0);
@@ -156,6 +158,10 @@ void FakeFtpServer::handleLine(const QByteArray& line)
         });
         QByteArray text = m_pasvText.isEmpty() ? QByteArray("227 Entering Passive Mode (127,0,0,1,%1,%2).") : m_pasvText;
         text.replace("%1", QByteArray::number(p >> 8)).replace("%2", QByteArray::number(p & 0xff));
+        if (verb == "EPSV") {
+            text = m_epsvText;
+            text.replace("%p", QByteArray::number(p));
+        }
         sendText(text);
         return;
     }

@@ -58,6 +58,9 @@ public:
     void setTransfers(const QByteArray& verb, const QList<Transfer>& ts) { m_transferSequences[verb] = ts; }
     // Replaces the 227 text; "%1" and "%2" become the high and low port bytes.
     void setPasvReply(const QByteArray& text) { m_pasvText = text; }
+    // Replaces the 229 text of EPSV (served like PASV); "%p" becomes the port.
+    // Without a scripted EPSV reply the server answers 502, as an old one.
+    void setEpsvReply(const QByteArray& text) { m_epsvText = text; }
 
     QStringList commands() const { return m_commands; }       // every line received, in order
     QList<QByteArray> rawCommands() const { return m_raw; }
@@ -91,6 +94,7 @@ private:
     QByteArray m_inbuf;
     QByteArray m_banner = "220 Fake FTP server ready";
     QByteArray m_pasvText;
+    QByteArray m_epsvText;
     QHash<QByteArray, QList<Reply>> m_replies;
     QHash<QByteArray, Transfer> m_transfers;
     QHash<QByteArray, QList<Transfer>> m_transferSequences;

@@ -4,7 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QDeadlineTimer>
+#include <QHostAddress>
 #include <QProcess>
+#include <QTcpSocket>
+#include <QThread>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -40,6 +44,22 @@ static bool writeText(const QString& path, const QByteArray& text)
     return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
 }
 
+// The server is up once its port takes a connection on its own address.
+static bool waitForListener(const QString& address, quint16 port)
+{
+    if (address == QLatin1String("127.0.0.1"))
+        return testenv::waitForPort(port, 10000);
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress(address), port);
+        if (probe.waitForConnected(200))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
 bool FtpServer::launch(const QString& program, const QStringList& args, QString* error)
 {
     m_proc = std::make_unique<QProcess>();
@@ -54,7 +74,7 @@ bool FtpServer::launch(const QString& program, const QStringList& args, QString*
         *error = program + ": cannot start";
         return false;
     }
-    if (!testenv::waitForPort(m_port, 10000)) {
+    if (!waitForListener(m_address, m_port)) {
         *error = program + " did not come up: " + QString::fromLocal8Bit(m_proc->readAll());
         stop();
         return false;
@@ -76,16 +96,17 @@ bool FtpServer::startPyftpdlib(QString* error)
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
-port, root, user, password = sys.argv[1:5]
+port, root, user, password, address = sys.argv[1:6]
 auth = DummyAuthorizer()
 auth.add_user(user, password, root, perm="elradfmwMT")
 auth.add_anonymous(root, perm="elradfmwMT")
 FTPHandler.authorizer = auth
 FTPHandler.permit_foreign_addresses = True
-server = FTPServer(("127.0.0.1", int(port)), FTPHandler)
+server = FTPServer((address, int(port)), FTPHandler)
 server.serve_forever()
 )");
-    return launch(testenv::systemPython(), {script, QString::number(m_port), m_dataDir, m_user, m_password}, error);
+    return launch(testenv::systemPython(), {script, QString::number(m_port), m_dataDir, m_user, m_password, m_address},
+                  error);
 }
 
 bool FtpServer::ensureVsftpdUser(QString* error)
@@ -168,7 +189,11 @@ bool FtpServer::startVsftpd(QString* error)
     m_password = "test@";
     m_port = testenv::freePort();
     const QString conf = m_dir->filePath("vsftpd.conf");
-    writeText(conf, QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
+    // vsftpd listens on IPv4 or on IPv6, one of them per process.
+    const QString listen = m_address.contains(u':')
+                               ? QStringLiteral("listen=NO\nlisten_ipv6=YES\nlisten_address6=%1\n").arg(m_address)
+                               : QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=%1\n").arg(m_address);
+    writeText(conf, (listen + QStringLiteral("listen_port=%1\n"
                                    "background=NO\nanonymous_enable=YES\nanon_root=%2\nno_anon_password=YES\n"
                                    "write_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
                                    "anon_other_write_enable=YES\nanon_umask=022\nlocal_enable=NO\n"
@@ -176,7 +201,7 @@ bool FtpServer::startVsftpd(QString* error)
                                    "connect_from_port_20=NO\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
                                    "secure_chroot_dir=/var/run/vsftpd/empty\nxferlog_enable=NO\nutf8_filesystem=YES\n"
                                    "ftp_username=%3\n")
-                        .arg(m_port).arg(root, vsftpdUser()).toUtf8());
+                        .arg(m_port).arg(root, vsftpdUser())).toUtf8());
     return launch(vsftpd, {conf}, error);
 }
 

@@ -23,6 +23,12 @@ public:
     FtpServer(const FtpServer&) = delete;
     FtpServer& operator=(const FtpServer&) = delete;
 
+    // The loopback address the next server listens on: "127.0.0.1" (the
+    // default) or "::1" (that one only, so a client must reach it over IPv6).
+    void setAddress(const QString& address) { m_address = address; }
+    QString address() const { return m_address; }
+    // The address as a URL or site host: "[::1]" for IPv6.
+    QString urlHost() const { return m_address.contains(u':') ? "[" + m_address + "]" : m_address; }
     bool startPyftpdlib(QString* error);
     bool startVsftpd(QString* error);
     // The account vsftpd runs anonymous sessions as (its ftp_username), and
@@ -55,6 +61,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QProcess> m_proc;
     quint16 m_port = 0;
+    QString m_address = QStringLiteral("127.0.0.1");
     QString m_user, m_password, m_dataDir, m_prefix;
 };
 
