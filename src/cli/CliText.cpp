@@ -5,10 +5,9 @@
 
 QString maskUrlPassword(const QString& url)
 {
+    // Without a scheme ("user:pass@host/x") the authority starts the text.
     const int scheme = url.indexOf(QStringLiteral("://"));
-    if (scheme < 0)
-        return url;
-    const int start = scheme + 3;
+    const int start = scheme < 0 ? 0 : scheme + 3;
     int end = url.indexOf('/', start);
     if (end < 0)
         end = url.size();

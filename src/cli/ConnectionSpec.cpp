@@ -7,6 +7,7 @@
 #include "ftp/FtpCodec.h"
 
 #include <QCommandLineParser>
+#include <QUrl>
 
 bool splitHostPort(const QString& text, QString* host, QString* port)
 {
@@ -92,45 +93,84 @@ static QString decodeUrlPart(const QString& part, bool* latin1)
     return text;
 }
 
+// The schemes a URL may name, and what each sets up.
+namespace {
+struct UrlScheme {
+    const char* name;
+    const char* defaultPort;
+};
+constexpr UrlScheme kUrlSchemes[] = {
+    {"ftp", "21"},
+};
+} // namespace
+
+// A typed password may hold '@', '#' or '?': the last '@' before the path
+// ends the user part (as curl and wget read it), so those characters before
+// it are escaped for QUrl, which would otherwise end the host or the URL there.
+static QString escapeUserInfo(const QString& url)
+{
+    const int scheme = url.indexOf(QLatin1String("://"));
+    if (scheme < 0)
+        return url;
+    const int start = scheme + 3;
+    int end = url.indexOf(u'/', start);
+    if (end < 0)
+        end = int(url.size());
+    const int at = int(url.lastIndexOf(u'@', end - 1));
+    if (at < start)
+        return url;
+    QString info = url.mid(start, at - start);
+    info.replace(u'@', QLatin1String("%40"));
+    info.replace(u'#', QLatin1String("%23")).replace(u'?', QLatin1String("%3F"));
+    return url.left(start) + info + url.mid(at);
+}
+
 bool ConnectionSpec::resolveUrl(const QString& url, TConnectionFields& target, QString* error)
 {
-    if (!url.startsWith("ftp://", Qt::CaseInsensitive)) {
-        *error = "not an ftp:// URL: " + maskUrlPassword(url);
+    const QString shown = maskUrlPassword(url);
+    const QUrl u(escapeUserInfo(url.trimmed()), QUrl::TolerantMode);
+    const UrlScheme* scheme = nullptr;
+    for (const UrlScheme& row : kUrlSchemes)
+        if (u.scheme().compare(QLatin1String(row.name), Qt::CaseInsensitive) == 0)
+            scheme = &row;
+    if (!scheme || !url.trimmed().contains(QLatin1String("://"))) {
+        *error = "not an ftp:// URL: " + shown;
         return false;
     }
-    QString rest = url.mid(6);
-    const int slash = rest.indexOf('/');
-    QString authority = slash < 0 ? rest : rest.left(slash);
-    const QString rawPath = slash < 0 ? QString() : rest.mid(slash + 1);
-    const int at = authority.lastIndexOf('@');
-    if (at >= 0) {
-        const QString info = authority.left(at);
-        authority = authority.mid(at + 1);
-        const int colon = info.indexOf(':');
-        target.User = decodeUrlPart(colon < 0 ? info : info.left(colon), &latin1);
+    if (!u.isValid()) {
+        // QUrl's own text repeats the URL, password included: say it in words.
+        const bool badPort = u.errorString().contains(QLatin1String("port"), Qt::CaseInsensitive);
+        *error = (badPort ? "bad port in URL: " : "bad URL (host or user part not understood): ") + shown;
+        return false;
+    }
+    if (u.host().isEmpty()) {
+        *error = "no host in URL: " + shown;
+        return false;
+    }
+    if (u.port() == 0) {
+        *error = "bad port in URL: " + shown;
+        return false;
+    }
+    // Host names in their ASCII form; an IPv6 address without its brackets.
+    target.Host = u.host(QUrl::FullyEncoded);
+    target.Port = QString::number(u.port(QString::fromLatin1(scheme->defaultPort).toInt()));
+    if (!u.userInfo().isEmpty() || u.authority().contains(u'@')) {
+        target.User = decodeUrlPart(u.userName(QUrl::FullyEncoded), &latin1);
         userGiven = true;
-        if (colon >= 0) {
-            target.Password = decodeUrlPart(info.mid(colon + 1), &latin1);
+        if (u.authority(QUrl::FullyEncoded).section(u'@', 0, -2).contains(u':')) {
+            target.Password = decodeUrlPart(u.password(QUrl::FullyEncoded), &latin1);
             target.PasswordKnown = true;
         }
     }
-    const int colon = authority.lastIndexOf(':');
-    target.Host = colon < 0 ? authority : authority.left(colon);
-    if (colon >= 0) {
-        bool ok = false;
-        const int n = authority.mid(colon + 1).toInt(&ok);
-        if (!ok || n <= 0 || n > 65535) {
-            *error = "bad port in URL: " + maskUrlPassword(url);
-            return false;
-        }
-        target.Port = QString::number(n);
-    }
-    if (target.Host.isEmpty()) {
-        *error = "no host in URL: " + maskUrlPassword(url);
-        return false;
-    }
     // As with other FTP tools, the path is relative to the login directory;
-    // "%2F" at its start makes it absolute.
+    // "%2F" at its start makes it absolute. '?' and '#' are parts of names here.
+    QString rawPath = u.path(QUrl::FullyEncoded);
+    if (rawPath.startsWith(u'/'))
+        rawPath.remove(0, 1);
+    if (u.hasQuery())
+        rawPath += "%3F" + u.query(QUrl::FullyEncoded);
+    if (u.hasFragment())
+        rawPath += "%23" + u.fragment(QUrl::FullyEncoded);
     path = decodeUrlPart(rawPath, &latin1);
     return true;
 }

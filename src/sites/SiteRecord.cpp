@@ -1,5 +1,7 @@
 #include "sites/SiteRecord.h"
 
+#include <QUrl>
+
 #include "settings/Options.h"
 
 TSiteDefaults CurrentSiteDefaults()
@@ -66,18 +68,22 @@ void NormaliseServerUrl(TFTPServerObj& site)
         s.truncate(slash);
     }
 
-    // "[v6 address]:port": the port colon is the one after the bracket.
-    qsizetype colon = -1;
-    if (s.startsWith('[')) {
-        const qsizetype close = s.indexOf(']');
-        if (close > 0 && close + 1 < s.size() && s[close + 1] == ':')
-            colon = close + 1;
-    } else {
-        colon = s.indexOf(':');
+    // The host and port, through QUrl: "name:port", "[v6 address]:port", and
+    // an IPv6 address alone ("::1"), which has no port. An IPv6 server keeps
+    // its brackets, so a port can be appended to it in texts.
+    if (s.count(u':') >= 2 && !s.startsWith(u'['))
+        s = u'[' + s + u']';
+    const QUrl url(QStringLiteral("ftp://") + s, QUrl::StrictMode);
+    if (url.isValid() && !url.host().isEmpty()) {
+        const bool v6 = url.host().contains(u':');
+        if (url.port() >= 0)
+            site.Port = QString::number(url.port());
+        site.Server = v6 ? u'[' + url.host() + u']' : s.section(u':', 0, 0);
+        return;
     }
-    if (colon >= 0) {
-        site.Port = s.mid(colon + 1);
-        s.truncate(colon);
-    }
-    site.Server = s;
+    // Not understood: the text before a colon stays the server, so the
+    // connection fails naming it.
+    if (s.contains(u':') && !s.startsWith(u'['))
+        site.Port = s.section(u':', 1);
+    site.Server = s.startsWith(u'[') ? s : s.section(u':', 0, 0);
 }

@@ -49,6 +49,13 @@ TEST(NormaliseServerUrl, Cases)
         {"colon in password", "u:p:w@h", "h", "21", "u", "p:w", ""},
         {"IPv6 literal with port", "[::1]:2121", "[::1]", "2121", "anonymous", "", ""},
         {"IPv6 literal alone", "ftp://[fe80::1]/x", "[fe80::1]", "21", "anonymous", "", "/x"},
+        {"IPv6 address without brackets", "::1", "[::1]", "21", "anonymous", "", ""},
+        {"IPv6 URL with login and port", "ftp://joe:pw@[2001:db8::7]:2121/pub", "[2001:db8::7]", "2121", "joe", "pw",
+         "/pub"},
+        {"IPv6 address in long form", "0:0:0:0:0:0:0:1", "[::1]", "21", "anonymous", "", ""},
+        {"host name keeps its capitals", "Files.Example.ORG:2121", "Files.Example.ORG", "2121", "anonymous", "", ""},
+        {"unclosed bracket stays for the lookup to refuse", "[::1", "[::1", "21", "anonymous", "", ""},
+        {"port that is no number", "host:abc", "host", "abc", "anonymous", "", ""},
     };
     for (const UrlCase& c : cases) {
         SCOPED_TRACE(c.name);
