@@ -296,7 +296,8 @@ void TCustomFtpCli::ControlDnsLookupDone(quint16 error)
             SetState(ftpStWaitingBanner);
             m_control->Connect();
             return;
-        } catch (const ESocketException&) {
+        } catch (const ESocketException& e) {
+            Display("! " + e.Message());  // the cause in words ("SOCKS 4 cannot carry ...")
             error = quint16(m_control->LastError() ? m_control->LastError() : wsock::WSAEINVAL);
         }
     }

@@ -161,6 +161,30 @@ TEST(FtpChain, ProxyLoginNamesTheTargetHost)
     EXPECT_TRUE(h.ftp.Passive());
 }
 
+TEST(FtpChain, ProxyLoginPutsAnIPv6TargetInBrackets)
+{
+    const struct {
+        const char* host;
+        const char* port;
+        const char* user;
+    } rows[] = {
+        {"::1", "2121", "USER alice@[::1]:2121"},
+        {"[2001:db8::7]", "21", "USER alice@[2001:db8::7]"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.host);
+        FakeFtpServer srv;
+        FtpHarness h;
+        h.ftp.SetConnectionType(ftpProxy);
+        h.ftp.SetProxyServer("127.0.0.1");
+        h.ftp.SetProxyPort(QString::number(srv.port()));
+        h.ftp.SetHostName(row.host);
+        h.ftp.SetPort(row.port);
+        ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
+        EXPECT_EQ(srv.commands().value(0), row.user);
+    }
+}
+
 // --- data connection -----------------------------------------------------
 
 struct EndOrderCase {

@@ -3,6 +3,7 @@
 // transcript of the first data command.
 #include "FtpHarness.h"
 #include "FtpServers.h"
+#include "SocksServers.h"
 
 #include <QDir>
 #include <QHostInfo>
@@ -94,4 +95,51 @@ TEST(FtpIPv6Pyftpdlib, LocalhostNameReachesAServerOnIPv6Only)
     if (!addrs.contains(QHostAddress::LocalHostIPv6) || !addrs.contains(QHostAddress::LocalHost))
         GTEST_SKIP() << "this system's \"localhost\" does not name both 127.0.0.1 and ::1 (see /etc/hosts)";
     treeOverIPv6(Kind::Pyftpdlib, true, "localhost");
+}
+
+// Through SOCKS 5 the IPv6 target goes as an address of type 4, for the
+// control connection and for the EPSV data connection alike; the client
+// itself never reaches ::1 but through microsocks on 127.0.0.1.
+TEST(FtpIPv6Socks, Socks5CarriesControlAndDataToAnIPv6Server)
+{
+    testftp::FtpServer srv;
+    srv.setAddress("::1");
+    testsocks::SocksServer socks;
+    QString error;
+    if (!srv.startPyftpdlib(&error) || !socks.startMicrosocks({}, {}, &error)) {
+        if (testenv::underCi())
+            FAIL() << error.toStdString();
+        GTEST_SKIP() << error.toStdString();
+    }
+    writeFile(QDir(srv.dataDir()).filePath("far.txt"), "through socks over IPv6");
+    FtpHarness h;
+    h.ftp.SetConnectionType(ftpSocks5);
+    h.ftp.SetSocksServer("127.0.0.1");
+    h.ftp.SetSocksPort(QString::number(socks.port()));
+    h.ftp.SetHostName("[::1]");
+    h.ftp.SetPort(QString::number(srv.port()));
+    h.ftp.SetUserName(srv.user());
+    h.ftp.SetPassWord(srv.password());
+    ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
+    ASSERT_EQ(h.lastError(), 0) << h.display.join('\n').toStdString();
+    EXPECT_EQ(h.ftp.ControlSocket()->PeerAddr(), "127.0.0.1");
+    h.ftp.SetHostFileName("far.txt");
+    h.ftp.SetLocalFileName(h.path("got"));
+    ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
+    ASSERT_EQ(h.lastError(), 0) << h.display.join('\n').toStdString();
+    EXPECT_EQ(readAll(h.path("got")), "through socks over IPv6");
+    EXPECT_TRUE(sent(h).contains("> EPSV"));
+    EXPECT_FALSE(sent(h).contains("> PASV"));
+    // SOCKS 4 cannot carry the address: a clear failure, no connection.
+    FtpHarness h4;
+    h4.ftp.SetConnectionType(ftpSocks4);
+    h4.ftp.SetSocksServer("127.0.0.1");
+    h4.ftp.SetSocksPort(QString::number(socks.port()));
+    h4.ftp.SetHostName("::1");
+    h4.ftp.SetPort(QString::number(srv.port()));
+    ASSERT_TRUE(h4.run([&] { h4.ftp.Connect(); }));
+    EXPECT_EQ(h4.lastError(), 20011);
+    EXPECT_TRUE(h4.ftp.ErrorMessage().contains("Address type not supported")) << h4.ftp.ErrorMessage().toStdString();
+    EXPECT_TRUE(h4.display.contains("! connect: SOCKS 4 cannot carry the IPv6 address ::1; use SOCKS 5"))
+        << h4.display.join('\n').toStdString();
 }
