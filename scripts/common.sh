@@ -6,12 +6,13 @@ VARNOTH_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Packages the program needs to build and run.
 VARNOTH_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev
   qt6-base-dev-tools libqt6network6 libqt6widgets6 qt6-qpa-plugins libsimpleini-dev
-  fonts-dejavu-core xdg-utils ccache libssl-dev openssl libsecret-1-dev)
+  fonts-dejavu-core xdg-utils ccache libssl-dev openssl libsecret-1-dev
+  help2man librsvg2-bin file dpkg-dev)
 # What the test suite and benchmarks add: the real servers and the peers.
 VARNOTH_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev python3 python3-pyftpdlib
   vsftpd ftp-proxy dante-server microsocks openssh-server openssh-client curl lftp wget xvfb xauth procps
   python3-openssl clang libclang-rt-dev gnome-keyring dbus dbus-x11 libsecret-tools lintian desktop-file-utils
-  appstream help2man man-db librsvg2-bin time)
+  appstream man-db time)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -2,6 +2,7 @@
 
 #include "settings/Globals.h"
 #include "settings/IniFile.h"
+#include "settings/ShippedData.h"
 
 #include <QDir>
 #include <QFile>
@@ -112,9 +113,9 @@ bool WriteLanguageSection(const QString& filePath, const QString& section, const
     return ini.UpdateFile();
 }
 
-QString LanguageFilePath(const QString& name, const QString& dir)
+// The file of the language in base whatever the case of its name, or "".
+static QString findLanguageIn(const QString& base, const QString& name)
 {
-    const QString base = dirOrProgramDir(dir);
     const QString exact = base + name + LanguageExtension();
     if (QFileInfo::exists(exact))
         return exact;
@@ -124,7 +125,32 @@ QString LanguageFilePath(const QString& name, const QString& dir)
         if (f.toLower() == wanted)
             return base + f;
     }
-    return exact;
+    return QString();
+}
+
+// Where languages are looked for: the given directory alone, or the program's
+// directory (the user's own files win) and then the shipped files.
+static QStringList languageDirs(const QString& dir)
+{
+    QStringList dirs{dirOrProgramDir(dir)};
+    if (dir.isEmpty()) {
+        const QString shipped = ShippedDataDir();
+        if (QDir(shipped).canonicalPath() != QDir(dirs.first()).canonicalPath())
+            dirs << shipped;
+    }
+    return dirs;
+}
+
+QString LanguageFilePath(const QString& name, const QString& dir)
+{
+    const QStringList dirs = languageDirs(dir);
+    for (const QString& base : dirs) {
+        const QString found = findLanguageIn(base, name);
+        if (!found.isEmpty())
+            return found;
+    }
+    // A new file goes into the first directory, never among the shipped files.
+    return dirs.first() + name + LanguageExtension();
 }
 
 bool LanguageFileExists(const QString& name, const QString& dir)
@@ -137,12 +163,14 @@ QStringList ListLanguages(const QString& dir)
     const QString ext = LanguageExtension();
     const QString deflt = DefaultLanguageName() + ext;
     QStringList names;
-    const QStringList files = QDir(dirOrProgramDir(dir)).entryList(QDir::Files, QDir::Name);
-    for (const QString& f : files) {
-        const QString lower = f.toLower();
-        if (!lower.endsWith(ext) || lower == deflt || lower.size() <= ext.size())
-            continue;
-        names << lower.left(lower.size() - ext.size());
+    for (const QString& base : languageDirs(dir)) {
+        const QStringList files = QDir(base).entryList(QDir::Files, QDir::Name);
+        for (const QString& f : files) {
+            const QString lower = f.toLower();
+            if (!lower.endsWith(ext) || lower == deflt || lower.size() <= ext.size())
+                continue;
+            names << lower.left(lower.size() - ext.size());
+        }
     }
     names.sort();
     names.removeDuplicates();

@@ -40,13 +40,15 @@ TLangPairs ReadLanguageSection(const QString& filePath, const QString& section);
 // them first). False when the file could not be written.
 bool WriteLanguageSection(const QString& filePath, const QString& section, const TLangPairs& pairs);
 
-// The file of a language in dir (default: the program's directory). The name
-// is matched without regard to case, as the menu shows names in lower case
-// while the files may be named "Deutsch.lan"; when no file exists the plain
-// "<dir><name>.lan" is returned.
+// The file of a language in dir; without a dir, in the program's directory and
+// then among the shipped files (ShippedDataDir). The name is matched without
+// regard to case, as the menu shows names in lower case while the files may
+// be named "Deutsch.lan"; when no file exists the plain "<dir><name>.lan" is
+// returned (the program's directory without a dir: never a shipped file).
 QString LanguageFilePath(const QString& name, const QString& dir = QString());
 bool LanguageFileExists(const QString& name, const QString& dir = QString());
 
-// The available languages: every "*.lan" file of dir except "language.lan",
+// The available languages: every "*.lan" file of dir (without a dir: of the
+// program's directory and the shipped files) except "language.lan",
 // its name without the extension, in lower case, sorted, without duplicates.
 QStringList ListLanguages(const QString& dir = QString());

@@ -1,5 +1,7 @@
 #include "settings/Globals.h"
 
+#include "settings/ShippedData.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -27,14 +29,22 @@ static bool isWritableDir(const QString& dir)
     return probe.open();
 }
 
+// An installed program (its shipped files in ../share/varnoth) never writes
+// beside itself, even where it could (root and /usr/bin).
+static bool isInstalled(const QString& exeDir)
+{
+    return QDir(ShippedDataDirFor(exeDir)).canonicalPath() != QDir(exeDir).canonicalPath();
+}
+
 QString DefaultProgramDir()
 {
     const QString exeDir = QCoreApplication::applicationDirPath();
-    if (!exeDir.isEmpty() && isWritableDir(exeDir))
+    if (!exeDir.isEmpty() && !isInstalled(exeDir) && isWritableDir(exeDir))
         return WithTrailingSlash(exeDir);
-    QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (data.isEmpty())
-        data = QDir::homePath() + QStringLiteral("/.local/share/varnoth");
+    // One per-user directory for the window and varnoth-cli alike, so that an
+    // installed varnoth-cli sees the window's settings and sites.
+    QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    data = (data.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/share") : data) + QStringLiteral("/varnoth");
     QDir().mkpath(data);
     return WithTrailingSlash(data);
 }

@@ -12,7 +12,9 @@ extern bool LangInit;   // (re)write the translators' template "language.lan"
 extern QString LangFile; // base name of the language file ("language")
 
 // Where the program keeps its data: the executable's directory when it can be
-// written (a portable install), otherwise the per-user data directory.
+// written and is not an installed program's bin/ (a portable install or the
+// build tree), otherwise the per-user data directory (~/.local/share/varnoth,
+// shared by varnoth and varnoth-cli).
 // The result ends with "/" and the directory exists.
 QString DefaultProgramDir();
 

@@ -14,6 +14,7 @@
 #include "ui/RemotePaneColumns.h"
 #include "session/UserInterface.h"
 #include "settings/Globals.h"
+#include "settings/ShippedData.h"
 #include "ui/FormLanguage.h"
 #include "ui/T_About.h"
 
@@ -84,8 +85,7 @@ T_Main::~T_Main() = default;
 
 void T_Main::FormCreate()
 {
-    // The help page is installed beside the executable.
-    helpFile_ = QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html");
+    helpFile_ = HelpPagePath();
     resize(1000, 700);
     EqualSplit();
     // The remote list starts in the simple list style: names only.
@@ -305,7 +305,7 @@ void T_Main::FontCommand(int tag)
 
 bool T_Main::FormCloseQuery()
 {
-    if (!FTPOptions.AskForExit)
+    if (!FTPOptions.AskForExit || !askOnClose_)
         return true;
     return userInterface()->ShowMessageBox(msl->Text(mainmsg::QuitQuestion), msl->Text(mainmsg::Attention),
                                            mb::YesNo | mb::IconQuestion | mb::TaskModal) == mb::IdYes;
@@ -318,6 +318,12 @@ void T_Main::FormClose()
     // Free the right pane's rows and the site records they carry.
     siteList_->Clear();
     session_->RemoteModel()->Clear();
+}
+
+void T_Main::CloseWithoutAsking()
+{
+    askOnClose_ = false;
+    close();
 }
 
 void T_Main::closeEvent(QCloseEvent* e)

@@ -111,6 +111,9 @@ public slots:
     void LanguageChanged();
     // Starts the mirror run of the current job (queued by SyncDirClick).
     void StartMirrorRun();
+    // Closes the window without the exit question, saving settings as a
+    // normal close does: the desktop session is ending (SIGTERM).
+    void CloseWithoutAsking();
 
 signals:
     // The window has agreed to close and saved its settings.
@@ -261,6 +264,7 @@ private:
     bool siteListShown_ = true;
     bool splitRuleActive_ = false;
     bool closing_ = false;
+    bool askOnClose_ = true;
     // Pane sizes read at start; the splitters take them once the window has
     // its real geometry (after the deferred show).
     TLayouts pendingLayout_;
