@@ -43,6 +43,7 @@ TCustomFtpCli::~TCustomFtpCli()
         s->OnDataAvailable = nullptr;
         s->OnDataSent = nullptr;
         s->OnSessionClosed = nullptr;
+        s->OnTlsHandshakeDone = nullptr;
     }
     delete m_data;
     delete m_control;
@@ -261,6 +262,12 @@ void TCustomFtpCli::Open()
     m_replyCount = 0;
     m_multiLineCode = 0;
     m_error = 0;
+    m_protP = false;
+    m_tlsGate = false;
+    m_tlsPool.clear();
+    m_tlsLastUsed.reset();
+    for (TWSocket* s : {m_control, m_data})
+        s->TakeTlsSessions();
     m_dnsResult.clear();
     m_extended = false;
     m_extendedTried = false;
@@ -324,11 +331,15 @@ void TCustomFtpCli::ControlSessionConnected(quint16 error)
         return;
     }
     m_connected = true;
+    // Implicit TLS: the handshake comes before the welcome.
+    if (m_security == ftpSecImplicit)
+        StartControlTls();
 }
 
 void TCustomFtpCli::ControlSessionClosed(quint16 error)
 {
     const bool aborting = m_state == ftpStAbort;
+    m_tlsGate = false;
     const bool wasWaiting = m_state == ftpStWaitingResponse || m_state == ftpStWaitingBanner;
     if (m_connected) {
         m_connected = false;

@@ -7,6 +7,7 @@
 //   FtpCommands.cpp  the single-command table and its operations
 //   FtpChain.cpp     composite requests: the step-set table and its runner
 //   FtpData.cpp      the data connection, downloads and uploads
+//   FtpTls.cpp       TLS: AUTH TLS, PBSZ, PROT, the certificate decision
 // TFtpClient adds the synchronous forms that pump the event loop.
 //
 // Every request that starts (does not raise FtpException) ends with exactly
@@ -32,6 +33,10 @@ using TFtpProgress = std::function<void(TCustomFtpCli* Sender, int Count, bool& 
 using TFtpReadyToTransmit = std::function<void(TCustomFtpCli* Sender, bool& bCancel)>;
 using TFtpDataSink = std::function<bool(TCustomFtpCli* Sender, const char* Data, int Len)>;
 using TFtpBgException = std::function<void(TCustomFtpCli* Sender, const std::exception& E, bool& CanClose)>;
+// Decides whether the server's certificate is trusted: true goes on, false
+// closes the connection. Why, when set, is shown in the log.
+using TFtpCertificateCheck =
+    std::function<bool(TCustomFtpCli* Sender, const TTlsCertificateInfo& Cert, QString& Why)>;
 
 class TCustomFtpCli : public QObject {
     Q_OBJECT
@@ -104,6 +109,14 @@ public:
     void SetListingLimit(qint64 v) { m_listingLimit = v < 0 ? 0 : v; }
     TWSocket* ControlSocket() const { return m_control; }
     TWSocket* DataSocket() const { return m_data; }
+    // TLS: plain, explicit (AUTH TLS) if offered or required, or implicit.
+    TFtpSecurity Security() const { return m_security; }
+    void SetSecurity(TFtpSecurity v) { m_security = v; }
+    // A PEM file of certificates trusted besides the system's (may be empty).
+    QString TlsCaFile() const { return m_tlsCaFile; }
+    void SetTlsCaFile(const QString& v) { m_tlsCaFile = v; }
+    // The server accepted PROT P: data connections run TLS too.
+    bool DataProtected() const { return m_protP; }
 
     // --- single commands -------------------------------------------------
     virtual void Open();
@@ -174,6 +187,9 @@ public:
     // instead of being written to LocalFileName, which may then be empty.
     // Returning false stops the transfer as a local write error.
     TFtpDataSink OnDownloadData;
+    // Asked once per login over TLS. Unassigned: only a certificate without
+    // problems is trusted.
+    TFtpCertificateCheck OnCertificate;
 
     // Size of one receive and one sent block on the data connection.
     static constexpr int kRecvBlock = 256 * 1024;
@@ -229,6 +245,21 @@ protected:
     void StartComposite(const char* name);
     void CheckStepTexts(TFtpStepSet steps) const;
     void NextStep();
+
+    // FtpTls.cpp
+    void AfterWelcome();
+    void SendLoginCommand(const QString& cmd, Handler next);
+    void StartControlTls();
+    void ControlTlsDone(quint16 error);
+    void DecideCertificate();
+    void AuthTlsReply();
+    void PbszReply();
+    void ProtReply();
+    void TlsLoginFailed(int code, const QString& msg);
+    void StartDataTls(Handler secured);
+    void DataTlsFailed(quint16 error);
+    void DownloadSecured();
+    void UploadSecured();
 
     // FtpData.cpp
     void DoPort();
@@ -330,6 +361,13 @@ protected:
     bool m_inEvent = false;
     bool m_extended = false;       // EPSV instead of PASV on this connection
     bool m_extendedTried = false;  // the fallback from PASV to EPSV has been tried
+    TFtpSecurity m_security = ftpSecPlain;
+    QString m_tlsCaFile;
+    bool m_protP = false;
+    bool m_tlsGate = false;  // the control connection waits for the certificate decision
+    std::vector<TTlsResumable> m_tlsPool;  // sessions not yet resumed, newest last
+    TTlsResumable m_tlsLastUsed;
+    TTlsResumable NextDataSession();
 };
 
 // The client the program uses: the logic above plus the synchronous forms,

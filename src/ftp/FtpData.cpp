@@ -402,8 +402,10 @@ void TCustomFtpCli::DownloadConnected(quint16 error)
         DataConnectFailed(error);
         return;
     }
-    InstallDownloadHandlers();
-    m_startTime = m_clock.elapsed();
+    if (m_protP)
+        StartDataTls(&TCustomFtpCli::DownloadSecured);
+    else
+        DownloadSecured();
 }
 
 void TCustomFtpCli::DownloadAccept(quint16 error)
@@ -413,6 +415,11 @@ void TCustomFtpCli::DownloadAccept(quint16 error)
     m_data->Close();  // the listening socket serves one connection only
     if (handle < 0) {
         DataConnectFailed(error ? error : m_data->LastError());
+        return;
+    }
+    if (m_protP) {
+        m_data->Dup(handle);
+        StartDataTls(&TCustomFtpCli::DownloadSecured);
         return;
     }
     InstallDownloadHandlers();
@@ -628,7 +635,11 @@ void TCustomFtpCli::UploadConnected(quint16 error)
     m_data->OnDataAvailable = nullptr;
     m_data->OnDataSent = nullptr;
     SendWithoutDelay(m_data->HSocket());
-    m_uploadConnOpen = true;
+    // Over TLS the sending waits for the handshake as well; the command goes
+    // now, as the server starts its side of the handshake once it has it.
+    m_uploadConnOpen = !m_protP;
+    if (m_protP)
+        StartDataTls(&TCustomFtpCli::UploadSecured);
     m_uploadStarted = true;
     m_startTime = m_clock.elapsed();
     SetState(ftpStWaitingResponse);
@@ -659,6 +670,10 @@ void TCustomFtpCli::UploadAccept(quint16 error)
     socklen_t len = sizeof sndbuf;
     if (getsockopt(m_data->HSocket(), SOL_SOCKET, SO_SNDBUF, &sndbuf, &len) != 0)
         throw FtpException(QStringLiteral("winsock.getsockopt(SO_SNDBUF) failed"));
+    if (m_protP) {
+        StartDataTls(&TCustomFtpCli::UploadSecured);
+        return;
+    }
     m_uploadConnOpen = true;
     if (m_uploadReplySeen && !m_uploadStarted)
         PostStartUpload();

@@ -58,6 +58,8 @@ bool TCustomFtpCli::EndsReply(const QString& line)
 
 void TCustomFtpCli::ControlDataAvailable(quint16)
 {
+    if (m_tlsGate)
+        return;  // nothing is read before the certificate is trusted
     const int room = kReplyBufSize - 1 - m_replyCount;
     if (room <= 0) {
         // A line that fills the whole buffer without a line end ends the session.
@@ -125,7 +127,7 @@ void TCustomFtpCli::HandleReplyLine()
         SetState(ftpStConnected);
         if (OnSessionConnected)
             OnSessionConnected(this, quint16(m_control->LastError()));
-        RequestDone(0);
+        AfterWelcome();
         return;
     }
     if (m_state == ftpStWaitingResponse) {

@@ -2,7 +2,7 @@
 // and the error routines. Property setters and resolving live in
 // WSocketSetup.cpp; readiness dispatch, the send queue, receiving and name
 // lookup in WSocketIo.cpp.
-#include "net/WSocket.h"
+#include "net/TlsSession.h"
 
 #include <QCoreApplication>
 #include <QHostInfo>
@@ -393,6 +393,7 @@ void TCustomWSocket::Dup(int newHandle)
         DestroyNotifiers();
         const int rc = ::close(m_fd);
         m_fd = -1;
+        m_tls.reset();
         ChangeState(wsClosed);
         if (rc < 0) {
             SocketError(QStringLiteral("Dup (closesocket)"));
@@ -424,6 +425,7 @@ void TCustomWSocket::Dup(int newHandle)
 void TCustomWSocket::InternalClose(bool shut, quint16 error)
 {
     if (m_fd == -1) {
+        m_tls.reset();
         if (m_state != wsClosed)
             ChangeState(wsClosed);
         try {
@@ -434,12 +436,16 @@ void TCustomWSocket::InternalClose(bool shut, quint16 error)
     }
     if (m_state == wsClosed)
         return;
+    // The peer's close_notify is answered in any case.
+    if (m_tls && (shut || m_tls->peerClosed))
+        TlsCloseNotify();
     if (shut && m_sockType == 1)
         ::shutdown(m_fd, SHUT_WR);
     DestroyNotifiers();
     const int fd = m_fd;
     m_fd = -1;
     const int rc = ::close(fd);
+    m_tls.reset();
     const int closeErr = rc < 0 ? WSocketErrnoToWinsock(errno) : 0;
     ChangeState(wsClosed);
     if (!m_destroying && !m_closeInvoked) {
@@ -503,6 +509,7 @@ void TCustomWSocket::SocketError(const QString& context, int code)
         DestroyNotifiers();
         ::close(m_fd);
         m_fd = -1;
+        m_tls.reset();
         ChangeState(wsClosed);
     }
     m_lastError = n;

@@ -11,6 +11,8 @@
 //
 // Class tree: TCustomWSocket (core) -> TCustomSocksWSocket (SOCKS 4/4A/5
 // negotiation) -> TWSocket (the class everybody uses).
+#include "net/TlsCertificate.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -91,6 +93,12 @@ constexpr int WSAHOST_NOT_FOUND = 11001;
 constexpr int WSATRY_AGAIN = 11002;
 constexpr int WSANO_RECOVERY = 11003;
 constexpr int WSANO_DATA = 11004;
+// TLS failures (texts in WSocketErrorDesc; details in TlsErrorText()).
+constexpr int TLS_HANDSHAKE_FAILED = 20101;
+constexpr int TLS_TRUNCATED = 20102;
+constexpr int TLS_IO_ERROR = 20103;
+constexpr int TLS_UNTRUSTED = 20104;
+constexpr int TLS_SETUP_FAILED = 20105;
 } // namespace wsock
 
 // Description of a WinSock-numbered error ("Connection refused" for 10061,
@@ -159,6 +167,10 @@ private:
 
 class TCustomWSocket;
 class TWSocket;
+class TTlsLayer;
+struct ssl_session_st;
+// A TLS session a later connection may resume (see TlsSession()).
+using TTlsResumable = std::shared_ptr<ssl_session_st>;
 
 // Event handler types: a std::function member per event; "is a handler
 // assigned" is `if (OnX)`.
@@ -175,6 +187,7 @@ using TBgExceptionEvent = std::function<void(TCustomWSocket* Sender, const std::
 using TSocksErrorEvent = std::function<void(TCustomWSocket* Sender, int Error, const QString& Msg)>;
 using TSocksAuthStateEvent = std::function<void(TCustomWSocket* Sender, TSocksAuthState AuthState)>;
 using TSocksConnected = std::function<void(TCustomWSocket* Sender, quint16 Error)>;
+using TTlsHandshakeDone = std::function<void(TCustomWSocket* Sender, quint16 Error)>;
 
 // ---------------------------------------------------------------------------
 class TCustomWSocket : public QObject {
@@ -263,6 +276,35 @@ public:
     QString GetXAddr();
     QString GetXPort();
 
+    // --- TLS (WSocketTls.cpp) ---------------------------------------------
+    // Starts a TLS client handshake on the connected socket, driven by the
+    // socket's own readiness events; OnTlsHandshakeDone(error) reports the
+    // end (0, or wsock::TLS_HANDSHAKE_FAILED with TlsErrorText()). From then
+    // on every receive and send goes through TLS; a graceful Close sends
+    // close_notify, and a peer that closes without one reports
+    // wsock::TLS_TRUNCATED as the close error. hostName is the name the
+    // certificate must carry (and the SNI name when it is no address);
+    // resume is a session of another connection to the same server (a data
+    // connection resumes the control connection's); caFile, when not empty,
+    // is a PEM file of extra trusted certificates.
+    void StartTls(const QString& hostName, const TTlsResumable& resume = {}, const QString& caFile = {});
+    bool TlsActive() const;           // a handshake runs or has finished
+    bool TlsEstablished() const;
+    bool TlsSessionReused() const;    // the handshake resumed the given session
+    // The newest session the server handed out on this connection (with
+    // TLS 1.3 it arrives after the handshake, with the first data read).
+    TTlsResumable TlsSession() const;
+    // Every session the server handed out on this socket since the last
+    // call (kept across a close). TLS 1.3 servers may take each one once:
+    // a client with many data connections keeps a supply of fresh ones.
+    std::vector<TTlsResumable> TakeTlsSessions();
+    // The peer's certificate and its problems (empty Problems: trusted by
+    // the system's store or caFile and issued for the host name).
+    TTlsCertificateInfo TlsCertificate() const;
+    // The last TLS failure in words, with OpenSSL's reason.
+    QString TlsErrorText() const { return m_tlsError; }
+    TTlsHandshakeDone OnTlsHandshakeDone;
+
     // --- events -----------------------------------------------------------
     TSessionAvailable OnSessionAvailable;
     TSessionConnected OnSessionConnected;
@@ -336,6 +378,20 @@ protected:
     std::shared_ptr<bool> m_alive; // false once destroyed; handlers may delete us
 
 private:
+    // TLS hooks of the readiness dispatch, receiving, sending and closing.
+    bool TlsHandshaking() const;
+    void TlsHandshakeStep();
+    bool TlsPending() const;
+    void TlsPostRead();
+    int TlsRead(void* buffer, int len);
+    int TlsWrite(const char* data, int len, int& err);
+    void TlsCloseNotify();
+    void TlsFail(int code, const QString& text);
+    std::unique_ptr<TTlsLayer> m_tls;
+    QString m_tlsError;
+    std::vector<TTlsResumable> m_tlsFresh;
+    bool m_tlsReadPosted = false;
+
     void CreateNotifiers();
     void DestroyNotifiers();
     void DrainRead();
@@ -350,6 +406,7 @@ private:
     void SetReadEnabled(bool on);
     void SetWriteEnabled(bool on);
     void Dispatch();
+    void DispatchEvents();
     // The steps of Dispatch, one per event; false once the socket has gone
     // or moved to another handle.
     short PollReadiness() const;

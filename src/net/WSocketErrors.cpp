@@ -82,6 +82,12 @@ constexpr ErrorText kErrorTexts[] = {
     {20013, "SOCKS negotiation internal error"},
     {20015, "SOCKS authentication failed"},
     {20016, "SOCKS request rejected or failed"},
+    // Failures of TLS; the socket's TlsErrorText() adds OpenSSL's reason.
+    {20101, "TLS handshake failed"},
+    {20102, "TLS connection closed without close_notify (the data may be incomplete)"},
+    {20103, "TLS error on an established connection"},
+    {20104, "TLS certificate not trusted"},
+    {20105, "TLS cannot be set up (OpenSSL context or trust file)"},
 };
 
 struct ErrnoMap {

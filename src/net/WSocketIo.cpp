@@ -5,7 +5,7 @@
 // write, accept, close. QSocketNotifier only says "readable" or "writable";
 // connect completion (writability + SO_ERROR) and the peer's close (a receive
 // of 0 bytes, POLLRDHUP/POLLHUP) are worked out here.
-#include "net/WSocket.h"
+#include "net/TlsSession.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -84,12 +84,33 @@ void TCustomWSocket::Dispatch()
     if (m_fd == -1)
         return;
     const auto alive = m_alive;
+    const quint64 gen = m_gen;
     try {
+        DispatchEvents();
+    } catch (const std::exception& e) {
+        if (*alive)
+            HandleBackGroundException(e);
+    } catch (...) {
+        if (*alive)
+            HandleBackGroundException(std::runtime_error("unknown exception"));
+    }
+    // Bytes TLS has decrypted ahead wake no notifier: look again from the loop.
+    if (StillOn(this, alive, gen) && m_tls && !m_readSuspended && TlsPending())
+        TlsPostRead();
+}
+
+void TCustomWSocket::DispatchEvents()
+{
+    {
         short rev = PollReadiness();
         if (rev == 0)
             return;
         if (m_state == wsConnecting && !DispatchConnect(rev))
             return;
+        if (TlsHandshaking()) {
+            TlsHandshakeStep();
+            return;
+        }
         if (m_state == wsListening) {
             DispatchAccept(rev);  // a listening socket has nothing else to report
             return;
@@ -100,19 +121,14 @@ void TCustomWSocket::Dispatch()
             return;
         if (closeSeen)
             DispatchClose(closeError);
-    } catch (const std::exception& e) {
-        if (*alive)
-            HandleBackGroundException(e);
-    } catch (...) {
-        if (*alive)
-            HandleBackGroundException(std::runtime_error("unknown exception"));
     }
 }
 
 short TCustomWSocket::PollReadiness() const
 {
     pollfd p { m_fd, short(POLLIN | POLLOUT | POLLRDHUP), 0 };
-    return ::poll(&p, 1, 0) > 0 ? p.revents : 0;
+    const short rev = ::poll(&p, 1, 0) > 0 ? p.revents : 0;
+    return TlsPending() ? short(rev | POLLIN) : rev;
 }
 
 // The connect has completed (SO_ERROR says how); rev is polled again for the
@@ -198,6 +214,12 @@ bool TCustomWSocket::DispatchRead(short rev, bool& closeSeen, int& closeError)
         const ssize_t r = ::recv(m_fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
         if (r == 0) {
             closeSeen = true;
+            // Over TLS only close_notify is an orderly end: anything else
+            // may be a cut stream. Records still held are read first.
+            if (TlsPending())
+                closeSeen = false;
+            else if (TlsEstablished() && !m_tls->peerClosed)
+                closeError = wsock::TLS_TRUNCATED;
         } else if (r < 0 && !isWouldBlock(errno)) {
             closeSeen = true;
             closeError = WSocketErrnoToWinsock(errno);
@@ -252,6 +274,8 @@ void TCustomWSocket::DrainRead()
     int passes = 0;
     qint64 taken = 0;
     for (;;) {
+        if (TlsHandshaking())
+            return;  // the handshake reads for itself
         m_lastError = 0;
         const qint64 before = m_rxTotal;
         const bool had = TriggerDataAvailable(0);
@@ -260,6 +284,11 @@ void TCustomWSocket::DrainRead()
         if (!had) {
             // Nobody reads: take the bytes off the socket so the peer never stalls.
             char scratch[1024];
+            if (m_tls) {
+                if (DoRecv(scratch, sizeof scratch, 0) <= 0)
+                    return;
+                continue;
+            }
             const ssize_t n = ::recv(m_fd, scratch, sizeof scratch, 0);
             if (n < 0) {
                 if (isWouldBlock(errno)) {
@@ -354,7 +383,7 @@ void TCustomWSocket::PostWriteNotification()
 
 void TCustomWSocket::TryToSend()
 {
-    if (m_fd == -1 || m_queue.empty())
+    if (m_fd == -1 || m_queue.empty() || TlsHandshaking())
         return;
     const auto alive = m_alive;
     const quint64 gen = m_gen;
@@ -370,7 +399,10 @@ void TCustomWSocket::TryToSend()
             break;
         }
         ssize_t n;
-        if (m_sockType == 2) {
+        int sendErr = 0;
+        if (m_tls) {
+            n = TlsWrite(b->Peek(), len, sendErr);
+        } else if (m_sockType == 2) {
             sockaddr_storage to = m_targets.at(m_targetAt);
             reinterpret_cast<sockaddr_in*>(&to)->sin_port = m_sinPort; // same place for IPv6
             const socklen_t tl = to.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
@@ -378,14 +410,16 @@ void TCustomWSocket::TryToSend()
         } else {
             n = ::send(m_fd, b->Peek(), len, MSG_NOSIGNAL | (m_sendFlags == wsSendUrgent ? MSG_OOB : 0));
         }
+        if (n < 0 && !m_tls)
+            sendErr = isWouldBlock(errno) ? wsock::WSAEWOULDBLOCK : WSocketErrnoToWinsock(errno);
         if (n == 0)
             break;
         if (n < 0) {
-            if (isWouldBlock(errno))
+            if (sendErr == wsock::WSAEWOULDBLOCK)
                 break;
-            const int err = WSocketErrnoToWinsock(errno);
+            const int err = sendErr;
             if (err == wsock::WSAECONNRESET || err == wsock::WSAENOTSOCK || err == wsock::WSAENOTCONN
-                || err == wsock::WSAEINVAL || err == wsock::WSAECONNABORTED) {
+                || err == wsock::WSAEINVAL || err == wsock::WSAECONNABORTED || err == wsock::TLS_IO_ERROR) {
                 m_lastError = err;
                 const bool already = m_closeInvoked;
                 m_closeInvoked = true;
@@ -441,6 +475,20 @@ int TCustomWSocket::DoRecv(void* buffer, int len, int flags)
     }
     if (m_readSuspended)
         SetReadEnabled(true);
+    if (m_tls) {
+        const int n = TlsRead(buffer, len);
+        if (n < 0) {
+            if (m_lastError != wsock::WSAEWOULDBLOCK && m_sockType == 1) {
+                m_sawEof = true;
+                m_eofError = m_lastError;
+            }
+            return -1;
+        }
+        if (n == 0 && len > 0)
+            m_sawEof = true;
+        m_rxTotal += n;
+        return n;
+    }
     const ssize_t r = ::recv(m_fd, buffer, size_t(len), flags);
     if (r < 0) {
         m_lastError = WSocketErrnoToWinsock(errno);
@@ -486,6 +534,9 @@ int TCustomWSocket::RcvdCount()
         m_lastError = WSocketErrnoToWinsock(errno);
         return -1;
     }
+    // Over TLS: what is decrypted and waiting, plus raw bytes that may hold more.
+    if (TlsEstablished())
+        n += TlsPending() ? 1 + SSL_pending(m_tls->ssl) : 0;
     return n;
 }
 

@@ -82,6 +82,72 @@ bool FtpServer::launch(const QString& program, const QStringList& args, QString*
     return true;
 }
 
+bool makeSelfSignedCertificate(const QString& dir, QString* certFile, QString* keyFile, QString* error)
+{
+    const QString openssl = testenv::findProgram("openssl");
+    if (openssl.isEmpty()) {
+        *error = "openssl not installed";
+        return false;
+    }
+    *certFile = dir + "/cert.pem";
+    *keyFile = dir + "/key.pem";
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1", "-addext",
+                      "subjectAltName=IP:127.0.0.1,IP:::1", "-days", "30", "-keyout", *keyFile, "-out", *certFile});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+        *error = "openssl req failed: " + QString::fromLocal8Bit(p.readAll());
+        return false;
+    }
+    return true;
+}
+
+bool FtpServer::prepareTls(const TlsSetup& tls, QString* error)
+{
+    if (!tls.certFile.isEmpty()) {
+        m_certFile = tls.certFile;
+        m_keyFile = tls.keyFile;
+        return true;
+    }
+    return makeSelfSignedCertificate(m_dir->path(), &m_certFile, &m_keyFile, error);
+}
+
+bool FtpServer::startPyftpdlibTls(const TlsSetup& tls, QString* error)
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    if (tls.implicit) {
+        *error = "pyftpdlib serves explicit TLS only";
+        return false;
+    }
+    if (!prepareTls(tls, error))
+        return false;
+    m_dataDir = m_dir->filePath("root");
+    QDir().mkpath(m_dataDir);
+    m_prefix.clear();
+    m_user = "alice";
+    m_password = "wonder";
+    m_port = testenv::freePort();
+    const QString script = m_dir->filePath("server.py");
+    writeText(script, R"(import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import TLS_FTPHandler
+from pyftpdlib.servers import FTPServer
+port, root, user, password, cert, key = sys.argv[1:7]
+auth = DummyAuthorizer()
+auth.add_user(user, password, root, perm="elradfmwMT")
+TLS_FTPHandler.authorizer = auth
+TLS_FTPHandler.certfile = cert
+TLS_FTPHandler.keyfile = key
+TLS_FTPHandler.tls_control_required = True
+TLS_FTPHandler.tls_data_required = True
+TLS_FTPHandler.permit_foreign_addresses = True
+server = FTPServer(("127.0.0.1", int(port)), TLS_FTPHandler)
+server.serve_forever()
+)");
+    return launch(testenv::systemPython(),
+                  {script, QString::number(m_port), m_dataDir, m_user, m_password, m_certFile, m_keyFile}, error);
+}
+
 bool FtpServer::startPyftpdlib(QString* error)
 {
     m_dir = std::make_unique<QTemporaryDir>();
@@ -159,7 +225,25 @@ bool FtpServer::ensureVsftpdUser(QString* error)
     return true;
 }
 
-bool FtpServer::startVsftpd(QString* error)
+bool FtpServer::startVsftpd(QString* error) { return startVsftpdWith(QString(), error); }
+
+bool FtpServer::startVsftpdTls(const TlsSetup& tls, QString* error)
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    if (!prepareTls(tls, error))
+        return false;
+    // vsftpd's own cipher default is a 3DES suite OpenSSL 3 no longer offers.
+    QString conf = QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+                                  "force_anon_data_ssl=YES\nrequire_ssl_reuse=YES\nssl_ciphers=HIGH\n"
+                                  "ssl_tlsv1=YES\nssl_sslv2=NO\nssl_sslv3=NO\nrsa_cert_file=%1\n"
+                                  "rsa_private_key_file=%2\n")
+                       .arg(m_certFile, m_keyFile);
+    if (tls.implicit)
+        conf += "implicit_ssl=YES\n";
+    return startVsftpdWith(conf, error);
+}
+
+bool FtpServer::startVsftpdWith(const QString& extraConfig, QString* error)
 {
     const QString vsftpd = testenv::findProgram("vsftpd");
     if (vsftpd.isEmpty()) {
@@ -171,7 +255,8 @@ bool FtpServer::startVsftpd(QString* error)
     const passwd* ftpUser = getpwnam(vsftpdUser().toLatin1().constData());
     const uid_t uid = ftpUser->pw_uid;
     const gid_t gid = ftpUser->pw_gid;
-    m_dir = std::make_unique<QTemporaryDir>();
+    if (!m_dir)
+        m_dir = std::make_unique<QTemporaryDir>();
     // The anonymous root must not be writable by the anonymous user; its
     // "pub" directory is.
     const QString root = m_dir->filePath("root");
@@ -201,7 +286,7 @@ bool FtpServer::startVsftpd(QString* error)
                                    "connect_from_port_20=NO\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
                                    "secure_chroot_dir=/var/run/vsftpd/empty\nxferlog_enable=NO\nutf8_filesystem=YES\n"
                                    "ftp_username=%3\n")
-                        .arg(m_port).arg(root, vsftpdUser())).toUtf8());
+                        .arg(m_port).arg(root, vsftpdUser())).toUtf8() + extraConfig.toUtf8());
     return launch(vsftpd, {conf}, error);
 }
 

@@ -16,6 +16,19 @@ class QProcess;
 
 namespace testftp {
 
+// FTP over TLS: explicit (AUTH TLS) or implicit, with the certificate and
+// key given, or a self-signed one for 127.0.0.1 made with openssl. vsftpd
+// insists on TLS for logins and data (force_anon_*_ssl) and on the data
+// connection resuming the control connection's session (require_ssl_reuse).
+struct TlsSetup {
+    bool implicit = false;
+    QString certFile, keyFile;
+};
+
+// Makes a self-signed certificate and key for CN and subjectAltName
+// 127.0.0.1 with openssl in dir (cert.pem, key.pem).
+bool makeSelfSignedCertificate(const QString& dir, QString* certFile, QString* keyFile, QString* error);
+
 class FtpServer {
 public:
     FtpServer();
@@ -31,6 +44,10 @@ public:
     QString urlHost() const { return m_address.contains(u':') ? "[" + m_address + "]" : m_address; }
     bool startPyftpdlib(QString* error);
     bool startVsftpd(QString* error);
+    bool startVsftpdTls(const TlsSetup& tls, QString* error);
+    bool startPyftpdlibTls(const TlsSetup& tls, QString* error);
+    // The certificate the TLS server presents (PEM).
+    QString certificateFile() const { return m_certFile; }
     // The account vsftpd runs anonymous sessions as (its ftp_username), and
     // that account's home. vsftpd changes into the home before anon_root, so
     // a home that does not exist fails every login with "500 OOPS: cannot
@@ -57,12 +74,15 @@ public:
 
 private:
     bool launch(const QString& program, const QStringList& args, QString* error);
+    bool startVsftpdWith(const QString& extraConfig, QString* error);
+    bool prepareTls(const TlsSetup& tls, QString* error);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QProcess> m_proc;
     quint16 m_port = 0;
     QString m_address = QStringLiteral("127.0.0.1");
     QString m_user, m_password, m_dataDir, m_prefix;
+    QString m_certFile, m_keyFile;
 };
 
 } // namespace testftp
