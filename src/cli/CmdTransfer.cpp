@@ -2,6 +2,7 @@
 // synchronous forms of the FTP client.
 #include "CliCommand.h"
 #include "CliText.h"
+#include "CliTrust.h"
 #include "ConnectionSpec.h"
 #include "Progress.h"
 
@@ -79,6 +80,13 @@ const char kLoginHelp[] =
     "     entry for every other host. Without a user, the entry's login is used;\n"
     "  3. a prompt without echo when standard input is a terminal.\n"
     "Without a user and without a netrc login the login is anonymous.\n"
+    "\nTLS: ftps:// URLs use implicit TLS (port 990 unless given); for ftp:// URLs --tls,\n"
+    "--tls-required and --implicit-tls choose it. A server certificate the system does\n"
+    "not trust (self-signed, unknown authority, expired, issued for another name) is\n"
+    "asked about on the terminal, or refused, with its fingerprint, when standard input\n"
+    "is no terminal: --cacert FILE or --fingerprint SHA256 trust it without a question.\n"
+    "Certificates accepted \"always\" are kept in certificates.txt of the program\n"
+    "directory; a changed certificate of a kept server is refused.\n"
     "Server text on stderr shows control characters as ^X or \\xNN.\n";
 
 // One run: parse, connect, do the command's work, quit.
@@ -89,6 +97,11 @@ public:
         m_parser.setApplicationDescription(description);
         m_parser.addHelpOption();
         ConnectionSpec::addOptions(m_parser);
+    }
+    ~TransferRun()
+    {
+        if (userInterface() == &m_trust)
+            setUserInterface(nullptr);
     }
     QCommandLineParser& parser() { return m_parser; }
 
@@ -136,6 +149,7 @@ public:
             sources.ask = askPassword;
         m_spec.completeLogin(sources);
         m_spec.configure(m_ftp);
+        setUserInterface(&m_trust);
         if (m_spec.verbose) {
             m_ftp.OnDisplay = [](TCustomFtpCli*, QString& msg) {
                 // The log shows the dialogue as it went, except the password.
@@ -240,6 +254,7 @@ private:
     TFTPOptions m_options;
     QByteArray m_netrc;
     ConnectionSpec m_spec;
+    TerminalTrust m_trust;
     TFtpClient m_ftp;
 };
 

@@ -5,9 +5,11 @@
 
 #include "ftp/FtpClient.h"
 #include "ftp/FtpCodec.h"
+#include "session/CertificateTrust.h"
 
 #include <QCommandLineParser>
 #include <QUrl>
+#include <QFileInfo>
 
 bool splitHostPort(const QString& text, QString* host, QString* port)
 {
@@ -50,6 +52,17 @@ void ConnectionSpec::addOptions(QCommandLineParser& p)
         {"max-listing", "Fail a listing larger than MB megabytes (0: no limit). Default: MaxListingMB "
                         "of options.ftp when a program directory is in use, else 256.",
          "MB"},
+        {"tls", "Encrypt with TLS when the server offers it (AUTH TLS); a server without TLS is used "
+                "unencrypted."},
+        {"tls-required", "Require TLS (AUTH TLS): a server that refuses it is left before the user name and "
+                         "password are sent."},
+        {"implicit-tls", "TLS from the first byte (implicit FTPS, usually port 990; the default of ftps:// URLs)."},
+        {"cacert", "Trust the server certificates issued by the PEM certificate(s) in FILE (a CA, or the "
+                   "server's own certificate), besides the system's trusted authorities.",
+         "FILE"},
+        {"fingerprint", "Accept exactly the server certificate with this SHA-256 fingerprint (64 hexadecimal "
+                        "digits, colons allowed), as printed when a certificate is refused.",
+         "SHA256"},
         {{"v", "verbose"}, "Print the dialogue with the server on stderr (the password is hidden)."},
         {"site", "Use the saved site FOLDER/NAME (its host, port, user, password, anonymous rule, "
                  "passive flag and initial directory); the URL argument is then only the remote path.",
@@ -66,7 +79,7 @@ bool ConnectionSpec::resolve(const QString& url, const QCommandLineParser& p, co
 {
     TConnectionFields target;
     if (site) {
-        if (url.startsWith("ftp://", Qt::CaseInsensitive)) {
+        if (url.startsWith("ftp://", Qt::CaseInsensitive) || url.startsWith("ftps://", Qt::CaseInsensitive)) {
             *error = "with --site give the remote path, not a URL: " + maskUrlPassword(url);
             return false;
         }
@@ -98,9 +111,11 @@ namespace {
 struct UrlScheme {
     const char* name;
     const char* defaultPort;
+    TFtpSecurity security;  // ftps:// is implicit TLS (RFC 4217 leaves the scheme to use)
 };
 constexpr UrlScheme kUrlSchemes[] = {
-    {"ftp", "21"},
+    {"ftp", "21", ftpSecPlain},
+    {"ftps", "990", ftpSecImplicit},
 };
 } // namespace
 
@@ -134,7 +149,7 @@ bool ConnectionSpec::resolveUrl(const QString& url, TConnectionFields& target, Q
         if (u.scheme().compare(QLatin1String(row.name), Qt::CaseInsensitive) == 0)
             scheme = &row;
     if (!scheme || !url.trimmed().contains(QLatin1String("://"))) {
-        *error = "not an ftp:// URL: " + shown;
+        *error = "not an ftp:// or ftps:// URL: " + shown;
         return false;
     }
     if (!u.isValid()) {
@@ -154,6 +169,8 @@ bool ConnectionSpec::resolveUrl(const QString& url, TConnectionFields& target, Q
     // Host names in their ASCII form; an IPv6 address without its brackets.
     target.Host = u.host(QUrl::FullyEncoded);
     target.Port = QString::number(u.port(QString::fromLatin1(scheme->defaultPort).toInt()));
+    if (scheme->security != ftpSecPlain)
+        target.Security = scheme->security;
     if (!u.userInfo().isEmpty() || u.authority().contains(u'@')) {
         target.User = decodeUrlPart(u.userName(QUrl::FullyEncoded), &latin1);
         userGiven = true;
@@ -188,6 +205,33 @@ bool ConnectionSpec::applyOptions(const QCommandLineParser& p, QString* error)
     }
     if (p.isSet("active"))
         target.Passive = false;
+    const int tlsModes = int(p.isSet("tls")) + int(p.isSet("tls-required")) + int(p.isSet("implicit-tls"));
+    if (tlsModes > 1) {
+        *error = "choose one of --tls, --tls-required, --implicit-tls";
+        return false;
+    }
+    if (p.isSet("tls"))
+        target.Security = ftpSecExplicitIfOffered;
+    else if (p.isSet("tls-required"))
+        target.Security = ftpSecExplicitRequired;
+    else if (p.isSet("implicit-tls"))
+        target.Security = ftpSecImplicit;
+    if (p.isSet("cacert")) {
+        const QFileInfo ca(p.value("cacert"));
+        if (!ca.isFile() || !ca.isReadable()) {
+            *error = "cannot read the --cacert file " + p.value("cacert");
+            return false;
+        }
+        config.TlsCaFile = ca.absoluteFilePath();
+    }
+    if (p.isSet("fingerprint")) {
+        config.TlsFingerprint = NormalisedFingerprint(p.value("fingerprint"));
+        if (config.TlsFingerprint.isEmpty()) {
+            *error = "bad --fingerprint value (a SHA-256 fingerprint: 64 hexadecimal digits, colons allowed): "
+                     + p.value("fingerprint");
+            return false;
+        }
+    }
     ascii = p.isSet("ascii");
     resume = p.isSet("resume");
     verbose = p.isSet("verbose");

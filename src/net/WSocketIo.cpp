@@ -119,6 +119,12 @@ void TCustomWSocket::DispatchEvents()
         int closeError = 0;
         if (!DispatchRead(rev, closeSeen, closeError) || !DispatchWrite(rev))
             return;
+        if (TlsHandshaking()) {
+            // A reader started TLS on this very event: the handshake meets
+            // the peer's close (or its bytes) itself and says what went wrong.
+            TlsHandshakeStep();
+            return;
+        }
         if (closeSeen)
             DispatchClose(closeError);
     }

@@ -140,6 +140,8 @@ void TCustomWSocket::StartTls(const QString& hostName, const TTlsResumable& resu
     SSL_set_ex_data(ssl, layerIndex(), m_tls.get());
     m_tls->fresh = &m_tlsFresh;
     m_tls->host = hostName.trimmed();
+    if (m_tls->host.startsWith(QLatin1Char('[')) && m_tls->host.endsWith(QLatin1Char(']')))
+        m_tls->host = m_tls->host.mid(1, m_tls->host.size() - 2);  // "[::1]" as written in URLs
     if (!m_tls->host.isEmpty() && !isAddress(m_tls->host))
         SSL_set_tlsext_host_name(ssl, m_tls->host.toUtf8().constData());
     if (resume)

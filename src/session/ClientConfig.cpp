@@ -1,6 +1,8 @@
 #include "session/ClientConfig.h"
 
 #include "ftp/FtpClient.h"
+#include "session/CertificateTrust.h"
+#include "session/UserInterface.h"
 
 TConnectionFields ConnectionFieldsFromSite(const TFTPServerObj& stored)
 {
@@ -73,6 +75,14 @@ bool ConfigureClient(TFtpClient& client, const TClientConfig& cfg, TConfigScope 
             client.SetSocksPassword(cfg.SocksPassword);
             client.SetPort(cfg.Target.Port);
             client.SetPassWord(cfg.Target.Password);
+            client.SetSecurity(cfg.Target.Security);
+            client.SetTlsCaFile(cfg.TlsCaFile);
+            client.OnCertificate = [fingerprint = cfg.TlsFingerprint](TCustomFtpCli*, const TTlsCertificateInfo& cert,
+                                                                      QString& why) {
+                const TTrustDecision d = DecideCertificateTrust(cert, CertificateStorePath(), userInterface(), fingerprint);
+                why = d.Log.join(QStringLiteral("\n! "));
+                return d.Go;
+            };
             if (scope == TConfigScope::Everything) {
                 client.SetHostName(cfg.Target.Host);
                 client.SetUserName(cfg.Target.User);

@@ -46,6 +46,8 @@ struct TClientConfig {
     QString SocksServer, SocksPort, SocksUser, SocksPassword;
     int TimeoutSeconds = 15;     // 0: a request may take forever
     qint64 ListingLimit = 0;     // bytes; 0: no limit
+    QString TlsCaFile;           // PEM certificates trusted besides the system's
+    QString TlsFingerprint;      // a certificate accepted up front (SHA-256)
     TConnectionFields Target;
 };
 
@@ -67,7 +69,8 @@ enum class TConfigScope {
 };
 
 // Sets the client from the configuration: connection type, proxy, SOCKS,
-// the target's fields (per scope), passive mode (forced on for proxy and
+// the target's fields (per scope), the TLS setting with the certificate
+// decision (CertificateTrust.h, asking through userInterface()), passive mode (forced on for proxy and
 // SOCKS), time-out and listing limit. The connection fields can only change
 // while the client's sockets are closed: on an open connection they are left
 // as they are and the function returns false; passive mode, time-out and

@@ -86,6 +86,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
 QByteArray siteLine(const QString& name, const QString& server, const QString& port, const QString& password)
 {
     TFTPServerObj s = CreateSite(TSiteDefaults{});
+    s.Security = 0;  // plain FTP: the dialogue these tests read has no AUTH TLS
     s.Name = name;
     s.Server = server;
     s.Port = port;

@@ -85,6 +85,7 @@ struct SessionHarness {
     static TFTPServerObj site(quint16 port, const QString& initialDir = QString())
     {
         TFTPServerObj s = CreateSite(TSiteDefaults{});
+        s.Security = 0;  // plain FTP: the dialogue these tests read has no AUTH TLS
         s.Name = QStringLiteral("test");
         s.Server = QStringLiteral("127.0.0.1");
         s.Port = QString::number(port);

@@ -154,6 +154,7 @@ TEST_F(MainWindowTest, FileAttributesChangesTheSelectedFilesOnTheServer)
         f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     TFTPServerObj s = CreateSite(TSiteDefaults{});
+    s.Security = 0;  // plain FTP: the dialogue these tests read has no AUTH TLS
     s.Name = QStringLiteral("Test server");
     s.Server = QStringLiteral("127.0.0.1");
     s.Port = QString::number(server.port());

@@ -395,6 +395,7 @@ protected:
     void writeSite()
     {
         TFTPServerObj s = CreateSite(TSiteDefaults{});
+        s.Security = 0;  // plain FTP: the dialogue these tests read has no AUTH TLS
         s.Name = QStringLiteral("Test server");
         s.Server = QStringLiteral("127.0.0.1");
         s.Port = QString::number(server.port());

@@ -1,0 +1,177 @@
+// FTP over TLS when something is wrong: a server without TLS when TLS is
+// required (transcript), a handshake that fails, certificates that must not
+// be trusted on their own, a plain data connection after PROT P and a data
+// connection cut without close_notify. Each a failed request with its cause
+// in words, never a hang, never a login in the clear, never a success.
+#include "FtpHarness.h"
+#include "TlsFixtures.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+void sameDir(FtpHarness& h, const testtls::FaultServer& srv, TFtpSecurity security)
+{
+    h.target(srv.port());
+    h.ftp.SetSecurity(security);
+}
+
+struct TlsDir {
+    QTemporaryDir dir;
+    QString cert, key;
+    // A certificate after the recipe in a fresh directory, or a test failure.
+    bool make(const testtls::CertRecipe& recipe, QString* error)
+    {
+        cert = dir.filePath(recipe.name + ".pem");
+        key = dir.filePath(recipe.name + ".key");
+        return testtls::makeCertificate(dir.path(), recipe, error);
+    }
+};
+
+} // namespace
+
+TEST(FtpTlsFault, ServerWithoutTlsStopsARequiredLoginBeforeUserButNotAnOptionalOne)
+{
+    {
+        FakeFtpServer srv;
+        srv.on("AUTH", "500 AUTH not understood");
+        FtpHarness h;
+        h.target(srv.port());
+        h.ftp.SetSecurity(ftpSecExplicitRequired);
+        ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
+        EXPECT_NE(h.lastError(), 0);
+        EXPECT_EQ(h.lastRq(), ftpRqConnect);
+        ASSERT_TRUE(testenv::waitFor([&] { return !srv.clientConnected(); }));
+        EXPECT_EQ(srv.commands(), QStringList{"AUTH TLS"});
+        EXPECT_TRUE(h.ftp.ErrorMessage().contains("refused AUTH TLS: 500 AUTH not understood"))
+            << h.ftp.ErrorMessage().toStdString();
+        EXPECT_FALSE(h.ftp.Connected());
+    }
+    {
+        FakeFtpServer srv;
+        srv.on("AUTH", "500 AUTH not understood");
+        FtpHarness h;
+        h.target(srv.port());
+        h.ftp.SetSecurity(ftpSecExplicitIfOffered);
+        ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
+        EXPECT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
+        EXPECT_EQ(srv.commands(), (QStringList{"AUTH TLS", "USER alice", "PASS secret"}));
+        EXPECT_TRUE(h.display.join('\n').contains("does not offer TLS (500 AUTH not understood)"));
+        EXPECT_FALSE(h.ftp.DataProtected());
+    }
+}
+
+TEST(FtpTlsFault, HandshakeThatFailsEndsTheLoginWithItsCause)
+{
+    TlsDir certs;
+    QString error;
+    ASSERT_TRUE(certs.make({"server"}, &error)) << error.toStdString();
+    for (const char* mode : {"garbage", "close"}) {
+        SCOPED_TRACE(mode);
+        testtls::FaultServer srv;
+        ASSERT_TRUE(srv.start(mode, certs.cert, certs.key, &error)) << error.toStdString();
+        FtpHarness h;
+        sameDir(h, srv, ftpSecExplicitIfOffered);
+        ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
+        EXPECT_EQ(h.lastError(), wsock::TLS_HANDSHAKE_FAILED);
+        EXPECT_TRUE(h.ftp.ErrorMessage().startsWith("TLS handshake failed: ")) << h.ftp.ErrorMessage().toStdString();
+        EXPECT_TRUE(h.ftp.ErrorMessage().endsWith("(#20101)")) << h.ftp.ErrorMessage().toStdString();
+        EXPECT_FALSE(h.display.join('\n').contains("> USER"));
+        EXPECT_FALSE(h.ftp.Connected());
+    }
+}
+
+TEST(FtpTlsFault, CertificatesWithProblemsAreNamedAndRefusedUnlessAccepted)
+{
+    TlsDir certs;
+    QString error;
+    ASSERT_TRUE(certs.make({"ca", "Test CA", "", -1, 30, false}, &error)) << error.toStdString();
+    const QString ca = certs.cert;
+    struct Case {
+        testtls::CertRecipe recipe;
+        QString problem;  // empty: trusted through the CA file
+    } cases[] = {
+        {{"selfsigned"}, "self-signed"},
+        {{"otherhost", "other.example", "DNS:other.example", -1, 30, true}, "issued for other.example, not for 127.0.0.1"},
+        {{"expired", "127.0.0.1", "IP:127.0.0.1", -30, -2, true},
+         "expired on " + QDateTime::currentDateTimeUtc().addDays(-2).toString("yyyy-MM-dd")},
+        {{"trustedbyca", "127.0.0.1", "IP:127.0.0.1", -1, 30, true}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.recipe.name.toStdString());
+        TlsDir leaf;
+        QFile::copy(ca, leaf.dir.filePath("ca.pem"));
+        QFile::copy(certs.dir.filePath("ca.key"), leaf.dir.filePath("ca.key"));
+        ASSERT_TRUE(leaf.make(c.recipe, &error)) << error.toStdString();
+        testtls::FaultServer srv;
+        ASSERT_TRUE(srv.start("serve", leaf.cert, leaf.key, &error)) << error.toStdString();
+
+        // With the CA trusted, only the certificate's own problems remain.
+        FtpHarness h;
+        sameDir(h, srv, ftpSecExplicitRequired);
+        h.ftp.SetTlsCaFile(ca);
+        ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
+        if (c.problem.isEmpty()) {
+            EXPECT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
+            continue;
+        }
+        EXPECT_EQ(h.lastError(), wsock::TLS_UNTRUSTED);
+        EXPECT_TRUE(h.ftp.ErrorMessage().contains(c.problem)) << h.ftp.ErrorMessage().toStdString();
+        EXPECT_FALSE(h.display.join('\n').contains("> USER"));
+
+        // A handler that accepts it goes on, and is told the same problem.
+        FtpHarness accepted;
+        sameDir(accepted, srv, ftpSecExplicitRequired);
+        accepted.ftp.SetTlsCaFile(ca);
+        QStringList problems;
+        accepted.ftp.OnCertificate = [&](TCustomFtpCli*, const TTlsCertificateInfo& cert, QString&) {
+            problems = cert.Problems;
+            return true;
+        };
+        ASSERT_TRUE(accepted.run([&] { accepted.ftp.Connect(); }));
+        EXPECT_EQ(accepted.lastError(), 0) << accepted.ftp.ErrorMessage().toStdString();
+        EXPECT_EQ(problems, QStringList{c.problem});
+    }
+    // Without the CA, a certificate it issued is of an unknown authority.
+    TlsDir leaf;
+    QFile::copy(ca, leaf.dir.filePath("ca.pem"));
+    QFile::copy(certs.dir.filePath("ca.key"), leaf.dir.filePath("ca.key"));
+    ASSERT_TRUE(leaf.make({"leaf", "127.0.0.1", "IP:127.0.0.1", -1, 30, true}, &error)) << error.toStdString();
+    testtls::FaultServer srv;
+    ASSERT_TRUE(srv.start("serve", leaf.cert, leaf.key, &error)) << error.toStdString();
+    FtpHarness h;
+    sameDir(h, srv, ftpSecExplicitRequired);
+    ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
+    EXPECT_TRUE(h.ftp.ErrorMessage().contains("issued by an unknown authority")) << h.ftp.ErrorMessage().toStdString();
+}
+
+TEST(FtpTlsFault, DataConnectionInTheClearOrCutWithoutCloseNotifyFailsTheDownload)
+{
+    TlsDir certs;
+    QString error;
+    ASSERT_TRUE(certs.make({"server"}, &error)) << error.toStdString();
+    struct Case {
+        const char* mode;
+        int error;
+        const char* text;
+    } cases[] = {
+        {"plain-data", wsock::TLS_HANDSHAKE_FAILED, "426 Data connection: TLS handshake failed: "},
+        {"truncate", wsock::TLS_TRUNCATED, "without close_notify"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        testtls::FaultServer srv;
+        ASSERT_TRUE(srv.start(c.mode, certs.cert, certs.key, &error)) << error.toStdString();
+        FtpHarness h;
+        sameDir(h, srv, ftpSecExplicitRequired);
+        h.ftp.OnCertificate = [](TCustomFtpCli*, const TTlsCertificateInfo&, QString&) { return true; };
+        ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
+        ASSERT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
+        h.ftp.SetHostFileName("file.bin");
+        h.ftp.SetLocalFileName(h.path("file.bin"));
+        ASSERT_TRUE(h.run([&] { h.ftp.Get(); }, 15000)) << h.display.join('\n').toStdString();
+        EXPECT_EQ(h.lastError(), c.error) << h.ftp.ErrorMessage().toStdString();
+        EXPECT_TRUE(h.ftp.ErrorMessage().contains(c.text)) << h.ftp.ErrorMessage().toStdString();
+    }
+}
