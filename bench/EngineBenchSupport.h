@@ -24,6 +24,11 @@ public:
     }
     bool InputLine(const QString&, const QString&, QString&, bool, int) override { return false; }
     int AskReWrite(QString&) override { return overwrite::Overwrite; }
+    // The TLS benchmark's server has a certificate of its own making.
+    int AskCertificate(const TTlsCertificateInfo&) override
+    {
+        return qEnvironmentVariableIsSet("VARNOTH_BENCH_ACCEPT_CERT") ? certanswer::AcceptOnce : certanswer::Reject;
+    }
 
 private:
     int boxAnswer_;

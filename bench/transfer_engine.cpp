@@ -130,6 +130,9 @@ int main(int argc, char** argv)
     site.SavePassword = 1;
     site.Pasv = 1;
     site.InitialDir = args[5];
+    // The TLS benchmark: 2 explicit TLS required, 3 implicit TLS.
+    if (qEnvironmentVariableIsSet("VARNOTH_BENCH_SECURITY"))
+        site.Security = quint8(qEnvironmentVariableIntValue("VARNOTH_BENCH_SECURITY"));
 
     auto idle = [&] {
         return session.CurrentPhase() == TSession::Phase::Online && !session.RequestInFlight()

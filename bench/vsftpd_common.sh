@@ -67,6 +67,8 @@ isolate_network=NO
 secure_chroot_dir=/var/run/vsftpd/empty
 xferlog_enable=NO
 CONF
+  # Extra configuration lines of one benchmark (the TLS settings).
+  [ -n "${VSFTPD_EXTRA:-}" ] && printf '%s\n' "$VSFTPD_EXTRA" >> "$WORK/vsftpd.conf"
   /usr/sbin/vsftpd "$WORK/vsftpd.conf" &
   VSFTPD_PID=$!
   for _ in $(seq 50); do
