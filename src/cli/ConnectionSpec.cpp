@@ -149,7 +149,7 @@ bool ConnectionSpec::resolveUrl(const QString& url, TConnectionFields& target, Q
         if (u.scheme().compare(QLatin1String(row.name), Qt::CaseInsensitive) == 0)
             scheme = &row;
     if (!scheme || !url.trimmed().contains(QLatin1String("://"))) {
-        *error = "not an ftp:// or ftps:// URL: " + shown;
+        *error = "not an ftp:// URL: " + shown;
         return false;
     }
     if (!u.isValid()) {
