@@ -44,7 +44,7 @@ rsa_cert_file=$WORK/cert.pem
 rsa_private_key_file=$WORK/key.pem"
 start_vsftpd
 
-LFTP_TLS="set ftp:ssl-force true; set ftp:ssl-protect-data true; set ssl:verify-certificate no; set xfer:clobber on"
+LFTP_TLS="set ftp:ssl-allow-anonymous true; set ftp:ssl-force true; set ftp:ssl-protect-data true; set ssl:verify-certificate no; set xfer:clobber on"
 TLS_CLI="--tls-required --fingerprint $FP"
 
 echo "Creating a ${SIZE_MB} MiB file..."
