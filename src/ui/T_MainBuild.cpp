@@ -135,9 +135,21 @@ void T_Main::BuildWidgets()
     ExplorerButton1 = named(new QPushButton(tr("Exit"), Panel11), "ExplorerButton1");
     ExplorerButton1->setFlat(true);
     ExplorerButton1->setToolTip(tr("Quit the program"));
+    // The mark of an encrypted session: shown while the connection to the
+    // server runs TLS (T_MainSession.cpp).
+    auto* lTls = named(new QLabel(tr("TLS"), Panel11), "lTls");
+    lTls->setToolTip(tr("The connection to the server is encrypted (TLS)"));
+    lTls->setFrameShape(QFrame::StyledPanel);
+    lTls->setContentsMargins(6, 0, 6, 0);
+    QFont bold = lTls->font();
+    bold.setBold(true);
+    lTls->setFont(bold);
+    lTls->hide();
     top->addWidget(sbConnect);
     top->addWidget(sbDisConnect);
     top->addWidget(sbStop);
+    top->addSpacing(8);
+    top->addWidget(lTls);
     top->addStretch(1);
     top->addWidget(ExplorerButton1);
     root->addWidget(Panel11);

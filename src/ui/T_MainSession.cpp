@@ -50,6 +50,19 @@ void T_Main::ConnectSessionSignals()
             FTPPath->setCurrentIndex(session_->RemotePathIndex());
     });
     connect(session_, &TSession::BusyChanged, this, [this](bool busy) { FTPPath->setEnabled(!busy); });
+    // The TLS mark follows the control connection: shown once a session over
+    // TLS is open, gone with the session. Its accessible name is its
+    // (translated) tool tip, so a screen reader says what "TLS" means.
+    if (auto* tls = findChild<QLabel*>(QStringLiteral("lTls"))) {
+        auto showTls = [this, tls] {
+            const TWSocket* control = session_->Ftp1().ControlSocket();
+            tls->setAccessibleName(tls->toolTip());
+            tls->setVisible(!siteListShown_ && control && control->TlsEstablished());
+        };
+        connect(session_, &TSession::SessionControlsChanged, tls, showTls);
+        connect(session_, &TSession::SiteListShownChanged, tls, showTls);
+        connect(session_, &TSession::ListingShown, tls, showTls);
+    }
     connect(session_, &TSession::InfoLineChanged, pnlFtpInfo, &QLabel::setText);
     connect(session_, &TSession::InfoLineVisibleChanged, pnlFtpInfo, &QWidget::setVisible);
     connect(session_, &TSession::LocalDirWanted, this, [this](const QString& dir) { SetLocalDir(dir); });
