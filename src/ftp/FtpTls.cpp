@@ -8,6 +8,7 @@
 // connection (passive or active) runs a TLS client handshake resuming the
 // control connection's session before any byte of the transfer flows.
 #include "ftp/FtpClient.h"
+#include "net/TlsInfo.h"
 
 #include <QMetaObject>
 
@@ -104,6 +105,7 @@ void TCustomFtpCli::DecideCertificate()
         return;
     }
     m_tlsGate = false;
+    Display("! Encrypted connection: " + TlsDescription(*m_control));
     if (m_security != ftpSecImplicit)
         SendLoginCommand(QStringLiteral("PBSZ 0"), &TCustomFtpCli::PbszReply);
     // Whatever came while the decision was pending (the welcome of an
