@@ -19,7 +19,8 @@ TConnectionFields ConnectionFieldsFromSite(const TFTPServerObj& stored)
     } else {
         t.User = site.User;
         t.Password = site.SavePassword ? site.Password : QString();
-        t.PasswordKnown = site.SavePassword != 0;
+        // A password kept in the keyring and not read back is not known.
+        t.PasswordKnown = site.SavePassword != 0 && (site.SecretId.isEmpty() || !site.Password.isEmpty());
     }
     t.InitialDir = site.InitialDir;
     t.Passive = site.Pasv != 0;

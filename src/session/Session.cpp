@@ -9,6 +9,7 @@
 #include "session/RemotePaths.h"
 #include "session/SiteList.h"
 #include "session/UserInterface.h"
+#include "sites/SiteKeyring.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -213,7 +214,11 @@ void TSession::ConnectTo(const TFTPServerObj& site)
 void TSession::ConnectSite()
 {
     const TFTPServerObj& site = CurrentSite();
-    TConnectionFields target = ConnectionFieldsFromSite(site);
+    TFTPServerObj withPassword = site;
+    QString keyringError;
+    if (!FetchSitePassword(withPassword, &keyringError))
+        Display(QStringLiteral("%1: %2").arg(site.Name, keyringError));  // the password is asked instead
+    TConnectionFields target = ConnectionFieldsFromSite(withPassword);
     if (!target.PasswordKnown) {
         QString password;
         IUserInterface* ui = userInterface();

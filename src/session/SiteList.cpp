@@ -6,6 +6,7 @@
 #include "i18n/MsgLanguage.h"
 #include "session/UserInterface.h"
 #include "settings/Globals.h"
+#include "sites/SiteKeyring.h"
 #include "sites/SiteLine.h"
 #include "sites/SiteListFile.h"
 
@@ -340,10 +341,14 @@ bool TSiteList::SaveSiteList()
     }
     QStringList lines;
     for (const Row& row : rows_) {
-        if (row.Image == imgFolder)
+        if (row.Image == imgFolder) {
             lines += QStringLiteral("DIR=") + row.Caption;
-        else if (row.Image == imgSite)
+        } else if (row.Image == imgSite) {
+            // The keyring first: the line carries the marker only once the
+            // keyring holds the password, else the scrambled form as before.
+            MoveSitePasswordToKeyring(*row.Site);
             lines += SiteLine(*row.Site);
+        }
     }
     if (!WriteTextLines(path, lines)) {
         ShowMessage(path, mainmsg::OpenFileError);
@@ -358,6 +363,12 @@ int TSiteList::AddSite(const TFTPServerObj& site)
     row.Caption = site.Name;
     row.Image = imgSite;
     row.Site = std::make_unique<TFTPServerObj>(site);
+    if (!row.Site->SecretId.isEmpty()) {
+        // A copy of a saved site takes the password along, never the
+        // original's keyring item: it gets an item of its own when saved.
+        FetchSitePassword(*row.Site);
+        row.Site->SecretId.clear();
+    }
     int at = 0;
     while (at < Count() && !rowBefore(row.Caption, row.Image, rows_[size_t(at)].Caption, rows_[size_t(at)].Image))
         ++at;
@@ -412,6 +423,7 @@ bool TSiteList::MoveSiteIntoFolder(int siteRow, int folderRow)
         ShowMessage(dir, mainmsg::CanNotCreateDir);
         return false;
     }
+    MoveSitePasswordToKeyring(*Site(siteRow));
     if (!AppendSiteLine(dir, SiteLine(*Site(siteRow)))) {
         ShowMessage(SiteListPath(dir), mainmsg::OpenFileError);
         return false;
@@ -507,16 +519,19 @@ bool TSiteList::RemoveSelected()
     if (rows.isEmpty())
         return false;
     std::sort(rows.begin(), rows.end(), std::greater<int>());
-    QStringList folders;
+    QStringList folders, secrets;
     for (int r : rows) {
         if (rows_[size_t(r)].Image == imgFolder)
             folders << rows_[size_t(r)].Caption;
+        else if (const TFTPServerObj* site = rows_[size_t(r)].Site.get(); site && !site->SecretId.isEmpty())
+            secrets << site->SecretId;
         beginRemoveRows(QModelIndex(), r, r);
         rows_.erase(rows_.begin() + r);
         endRemoveRows();
     }
     if (!SaveSiteList())
         return false;
+    ForgetSecrets(secrets);
     for (const QString& folder : folders) {
         if (!IsSafeFolderName(folder))
             continue;
@@ -536,4 +551,18 @@ bool TSiteList::RemoveSelected()
             QDir().rmdir(dir);
     }
     return true;
+}
+
+void TSiteList::ForgetSecrets(QStringList ids)
+{
+    if (ids.isEmpty())
+        return;
+    // A site list copied by hand may name the same item twice: it goes only
+    // when no saved site still uses it.
+    ForEachSavedSite([&](const QString&, const TFTPServerObj& site) { ids.removeAll(site.SecretId); });
+    for (const QString& id : ids) {
+        QString error;
+        if (!ClearKeyringSecret(id, &error))
+            ShowMessage(error, mainmsg::Error);
+    }
 }

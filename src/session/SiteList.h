@@ -121,7 +121,8 @@ public:
     // (its directory and a "DIR=" line; an existing folder is only
     // selected). RenameFolder: the folder item at row and its directory get
     // the new name; refused when another item or directory has it.
-    // RemoveSelected: the selected sites and folders leave the list; a
+    // RemoveSelected: the selected sites and folders leave the list (with
+    // the keyring items of the sites); a
     // folder's directory goes only when it holds no sites or folders, so no
     // saved site is lost with it. Each writes the current list; failures are
     // shown in a message box and return false.
@@ -152,6 +153,8 @@ private:
     void RebuildPath(const QStringList& names);
     void ShowMessage(const QString& what, int messageIndex);
     int FindFolder(const QString& caption) const;  // a folder item, -1 when none
+    // Removes the keyring items of deleted sites that no saved site uses.
+    void ForgetSecrets(QStringList ids);
 
     std::vector<Row> rows_;
     QItemSelectionModel selection_;

@@ -225,6 +225,7 @@ TLoadedListFonts LoadOptions()
     o.DateType = ini.ReadInteger(kCommon, QStringLiteral("DateType"), 0);
     o.AskForExit = ini.ReadBool(kCommon, QStringLiteral("AskForExit"), true);
     o.SavePos = ini.ReadBool(kCommon, QStringLiteral("SavePos"), true);
+    o.UseKeyring = ini.ReadBool(kCommon, QStringLiteral("UseKeyring"), true);
     switch (ini.ReadInteger(kSavePos, QStringLiteral("WindowState"), 2)) {
     case 0: o.WindowState = wsNormal; break;
     case 1: o.WindowState = wsMinimized; break;
@@ -296,6 +297,7 @@ bool SaveOptions(const TWindowSnapshot& window)
     ini.WriteFloat(kCommon, QStringLiteral("TimeZone"), o.TimeZone);
     ini.WriteBool(kCommon, QStringLiteral("AskForExit"), o.AskForExit);
     ini.WriteBool(kCommon, QStringLiteral("SavePos"), o.SavePos);
+    ini.WriteBool(kCommon, QStringLiteral("UseKeyring"), o.UseKeyring);
     ini.WriteBool(kLanguage, QStringLiteral("LangOn"), LangOn);
     ini.WriteBool(kLanguage, QStringLiteral("LangInit"), LangInit);
     ini.WriteString(kLanguage, QStringLiteral("LangFile"), LangFile);

@@ -55,6 +55,7 @@ struct TFTPOptions {
     int LogSize = 0, LogLines = 10000;
     double TimeZone = 0;         // derived at start; written, never read
     bool AskForExit = true, SavePos = true;
+    bool UseKeyring = true;      // saved site passwords go to the desktop keyring where one runs
     quint8 WindowState = wsMaximized;
     int Left = 0, Top = 0, Width = 0, Height = 0;
 };

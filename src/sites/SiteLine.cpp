@@ -1,6 +1,7 @@
 #include "sites/SiteLine.h"
 
 #include <QVarLengthArray>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -237,7 +238,12 @@ bool ReadSiteLine(TFTPServerObj& site, const QString& line, const TSiteDefaults&
     text(kName, site.Name, sitelimits::Name);
     text(kServer, site.Server);
     text(kPort, site.Port);
-    text(kPassword, site.Password);
+    if (raw[kPassword]) {
+        if (const auto id = SecretIdFromMarker(*raw[kPassword]))
+            site.SecretId = *id;
+        else
+            site.Password = UnescapeSiteValue(*raw[kPassword]);
+    }
     text(kUser, site.User);
     text(kAccount, site.Account);
     text(kDescription, site.Description, sitelimits::Description);
@@ -285,7 +291,10 @@ bool WriteSiteLine(const TFTPServerObj& site, QString& line)
     text("Name", site.Name);
     text("Server", site.Server);
     text("Port", site.Port);
-    text("Password", ScramblePassword(site.Password));
+    if (!site.SecretId.isEmpty() && site.Password.isEmpty())
+        line += QStringLiteral("Password=") + KeyringMarker(site.SecretId) + ';';
+    else
+        text("Password", ScramblePassword(site.Password));
     text("User", site.User);
     text("Account", site.Account);
     text("Description", site.Description);
@@ -309,6 +318,23 @@ bool WriteSiteLine(const TFTPServerObj& site, QString& line)
     if (site.Security != SecurityPlain)
         number("Security", QString::number(site.Security));
     return true;
+}
+
+QString KeyringMarker(const QString& id)
+{
+    return QChar(Esc) + QStringLiteral("keyring:") + id;
+}
+
+std::optional<QString> SecretIdFromMarker(const QString& rawValue)
+{
+    static const QString prefix = KeyringMarker(QString());
+    if (!rawValue.startsWith(prefix))
+        return std::nullopt;
+    const QString id = rawValue.mid(prefix.size());
+    // Ids are QUuid text; anything else is damage, read as a password.
+    const bool plain = !id.isEmpty() && id.size() <= 64
+                       && std::all_of(id.begin(), id.end(), [](QChar c) { return c.isLetterOrNumber() || c == '-'; });
+    return plain ? std::optional<QString>(id) : std::nullopt;
 }
 
 QString SiteLine(const TFTPServerObj& site)

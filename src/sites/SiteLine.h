@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include <optional>
 
@@ -35,7 +36,8 @@ QString UnescapeSiteValue(const QString& value);
 // ("Name=" inside "AnswerName=", "Password=" inside "SavePassword="), outside
 // the fields already recognised. Unknown keys are ignored. Numbers that do
 // not parse take field-specific values (see SiteLine.cpp). The Password is
-// stored as written, still scrambled: the list reader unscrambles it.
+// stored as written, still scrambled: the list reader unscrambles it; a
+// keyring marker leaves it empty and sets SecretId instead.
 // Returns false when the line holds none of the keys (a blank or garbage
 // line), which the list reader skips. Security absent or not 0..3 reads as 0
 // (plain), so a line written before TLS behaves as it always did.
@@ -43,10 +45,21 @@ bool ReadSiteLine(TFTPServerObj& site, const QString& line,
                   const TSiteDefaults& defaults = CurrentSiteDefaults());
 
 // Builds the line in the file order; empty texts are left out, numbers are
-// always written (Security only when not 0), the password is scrambled.
-// TimeCmd is never written.
+// always written (Security only when not 0), the password is scrambled (a
+// site whose password is in the keyring, SecretId set and Password empty,
+// gets the marker). TimeCmd is never written.
 bool WriteSiteLine(const TFTPServerObj& site, QString& line);
 QString SiteLine(const TFTPServerObj& site);
+
+// The Password value of a site whose password is in the desktop keyring:
+// ESC "keyring:" and the item's id, written as it is (not escaped). The
+// writer escapes every ESC of a value as ESC and two hex digits, and "k" is
+// not a hex digit, so no scrambled password is ever written in this form and
+// the marker can never be read as one. A version that does not know it reads
+// a wrong password (the login fails) and loses nothing. SecretIdFromMarker
+// takes the raw value as the line holds it; nothing when it is no marker.
+QString KeyringMarker(const QString& id);
+std::optional<QString> SecretIdFromMarker(const QString& rawValue);
 
 // TimeZone values of 60 or more in magnitude are minutes (330 -> 5.30,
 // -90 -> -1.30); smaller values are already hours + minutes/100.

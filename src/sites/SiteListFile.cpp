@@ -1,6 +1,7 @@
 #include "sites/SiteListFile.h"
 
 #include "settings/Globals.h"
+#include "sites/SiteKeyring.h"
 #include "sites/SiteLine.h"
 
 #include <QDir>
@@ -189,8 +190,11 @@ std::optional<TFTPServerObj> FindSavedSite(const QString& path, const TSiteDefau
     for (int depth = 0; !rest.isEmpty() && depth <= MaxSiteFolderDepth; ++depth) {
         const std::vector<TSiteListItem> items = ReadSiteList(folder, defaults);
         for (const TSiteListItem& item : items) {
-            if (!item.IsFolder() && item.Site->Name == rest)
-                return *item.Site;
+            if (!item.IsFolder() && item.Site->Name == rest) {
+                TFTPServerObj site = *item.Site;
+                FetchSitePassword(site);  // when it fails the password is asked
+                return site;
+            }
         }
         const qsizetype slash = rest.indexOf('/');
         if (slash < 0)

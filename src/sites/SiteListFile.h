@@ -84,7 +84,8 @@ void ForEachSavedSite(const std::function<void(const QString& folder, const TFTP
                       const TSiteDefaults& defaults = CurrentSiteDefaults());
 
 // The saved site at "FOLDER/NAME" ("Home", "work/Client A"): a copy with the
-// password in plain text, or nothing. A site name may itself contain "/": at
+// password in plain text (read from the keyring when it is there; when the
+// keyring cannot give it, SecretId stays set and Password empty), or nothing. A site name may itself contain "/": at
 // every level a site of the whole remaining name is preferred to a folder.
 std::optional<TFTPServerObj> FindSavedSite(const QString& path,
                                            const TSiteDefaults& defaults = CurrentSiteDefaults());

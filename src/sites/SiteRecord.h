@@ -51,6 +51,10 @@ struct TFTPServerObj {
     // (the TFtpSecurity numbers). New sites try TLS; a stored site without
     // the setting is read as plain, so it behaves as it always did.
     quint8 Security = 1;
+    // The desktop keyring item that holds the password (SiteKeyring.h). While
+    // Password is empty the password is there and is read at connect; empty
+    // when the site line itself carries the (scrambled) password.
+    QString SecretId;
 
     bool operator==(const TFTPServerObj&) const = default;
 };

@@ -3,8 +3,11 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "PrivateKeyring.h"
+
 int main(int argc, char** argv)
 {
+    hideTheUsersKeyring();
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -4,8 +4,11 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "PrivateKeyring.h"
+
 int main(int argc, char** argv)
 {
+    hideTheUsersKeyring();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -1,0 +1,45 @@
+#!/bin/sh
+# with-keyring.sh MODE PROGRAM [ARGS...]
+# Runs PROGRAM with a desktop keyring of its own, in a private D-Bus session
+# and a throwaway home (the keyring files never touch the user's):
+#   unlocked  gnome-keyring's Secret Service, its login keyring unlocked
+#   locked    the same service, no keyring unlocked (every write fails)
+#   absent    no D-Bus session at all
+set -eu
+mode=$1
+shift
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT INT TERM
+mkdir -m 700 "$home/run"
+export HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
+       XDG_CACHE_HOME="$home/cache" XDG_RUNTIME_DIR="$home/run"
+unset DISPLAY WAYLAND_DISPLAY
+# The tests may use the keyring set up here (tests/support/main/PrivateKeyring.h).
+export VARNOTH_PRIVATE_KEYRING=1
+case "$mode" in
+absent)
+    unset DBUS_SESSION_BUS_ADDRESS
+    "$@"
+    ;;
+unlocked|locked)
+    # The daemon is told to end with the program: it would outlive the bus
+    # for a while otherwise.
+    dbus-run-session -- sh -c '
+        if [ "$0" = unlocked ]; then
+            echo -n testpw | gnome-keyring-daemon --unlock --components=secrets >/dev/null || exit 1
+        else
+            gnome-keyring-daemon --daemonize --components=secrets >/dev/null || exit 1
+        fi
+        "$@"
+        rc=$?
+        pid=$(dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus / \
+              org.freedesktop.DBus.GetConnectionUnixProcessID string:org.freedesktop.secrets 2>/dev/null |
+              awk "{print \$2}")
+        [ -n "$pid" ] && kill "$pid"
+        exit $rc' "$mode" "$@"
+    ;;
+*)
+    echo "with-keyring.sh: unknown mode $mode" >&2
+    exit 2
+    ;;
+esac
