@@ -4,11 +4,13 @@
 #include "TerminationSignal.h"
 #include "session/UserInterface.h"
 #include "settings/Globals.h"
+#include "ui/FtpLinkStart.h"
 #include "ui/GuiUserInterface.h"
 #include "ui/T_About.h"
 #include "ui/T_Main.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char** argv)
 {
@@ -46,6 +48,9 @@ int main(int argc, char** argv)
     mainWindow = &main;
     if (terminate)
         QMetaObject::invokeMethod(&main, &T_Main::CloseWithoutAsking, Qt::QueuedConnection);
+    // An ftp:// link on the command line opens a session once the loop runs.
+    const QStringList arguments = QApplication::arguments().mid(1);
+    QTimer::singleShot(0, &main, [&main, arguments] { OpenLinkArguments(main, arguments); });
 
     const int rc = app.exec();
     setUserInterface(nullptr);

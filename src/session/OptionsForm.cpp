@@ -126,6 +126,7 @@ TOptionsForm OptionsForm(const TFTPOptions& o, TLanguageSettings& lang, const QS
     f.DateType = o.DateType == 1 ? 1 : 0;
     f.AskForExit = o.AskForExit;
     f.SavePos = o.SavePos;
+    f.UseKeyring = o.UseKeyring;
 
     if (lang.LangOn && languages.isEmpty())
         lang.LangOn = false;
@@ -190,6 +191,7 @@ void TakeOptionsForm(const TOptionsForm& f, TFTPOptions& o, TLanguageSettings& l
     o.DateType = f.DateType;
     o.AskForExit = f.AskForExit;
     o.SavePos = f.SavePos;
+    o.UseKeyring = f.UseKeyring;
 
     lang.LangInit = f.LangInit;
     const QString chosen = f.Languages.value(f.Language);

@@ -83,6 +83,7 @@ struct TOptionsForm {
     int DefPrompt = 0;                             // 0 skip, 1 overwrite, 2 resume
     int DateType = 0;                              // 0 Europe, 1 USA
     bool AskForExit = true, SavePos = true;
+    bool UseKeyring = true;                        // saved passwords in the desktop keyring
     // Language
     bool LangOn = false;
     bool LangInit = false;                         // hidden control

@@ -3,6 +3,7 @@
 #include "ui/T_Main.h"
 
 #include "session/SiteList.h"
+#include "sites/SiteKeyring.h"
 #include "sites/SiteRecord.h"
 #include "ui/RemotePaneColumns.h"
 #include "ui/TFFtpBase.h"
@@ -50,8 +51,17 @@ bool T_Main::ServerProperties()
     const int selected = siteList_->SelectedRow();
     if (const TFTPServerObj* current = siteList_->Site(selected)) {
         TFTPServerObj site = *current;
+        // The dialog shows the password kept in the keyring, so it can be
+        // seen and changed there like any other.
+        const bool fromKeyring = !site.SecretId.isEmpty() && FetchSitePassword(site);
         if (!EditSite(site, this))
             return false;
+        if (fromKeyring && site.Password.isEmpty()) {
+            // Cleared in the dialog: the keyring forgets it too. (When it
+            // could not be read, an empty field means "unchanged".)
+            ClearKeyringSecret(site.SecretId);
+            site.SecretId.clear();
+        }
         const int row = siteList_->ReplaceSite(selected, site);
         siteList_->SaveSiteList();
         scrollToRow(FTPView, siteColumns_, row);

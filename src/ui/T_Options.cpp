@@ -194,6 +194,7 @@ void T_Options::FormShow()
     CheckRadio(gbPrompt, f.DefPrompt);
     CheckRadio(gbDate, f.DateType);
     cbAskExit->setChecked(f.AskForExit);
+    cbKeyring->setChecked(f.UseKeyring);
     cbPos->setChecked(f.SavePos);
 
     {
@@ -249,6 +250,7 @@ TOptionsForm T_Options::FormValues() const
     f.DefPrompt = qMax(0, CheckedRadio(gbPrompt));
     f.DateType = rbDateA->isChecked() ? 1 : 0;
     f.AskForExit = cbAskExit->isChecked();
+    f.UseKeyring = cbKeyring->isChecked();
     f.SavePos = cbPos->isChecked();
 
     f.LangOn = cbLng->isChecked();

@@ -120,6 +120,7 @@ public:
     QPushButton *sbFont = nullptr, *sbPath = nullptr;
     QLineEdit* ePath = nullptr;
     QCheckBox *cbDownLoad = nullptr, *cbUpload = nullptr, *cbAskExit = nullptr, *cbPos = nullptr;
+    QCheckBox* cbKeyring = nullptr;
     QGroupBox *gbPrompt = nullptr, *gbDate = nullptr;
     QRadioButton *rbDate = nullptr, *rbDateA = nullptr;
     // Language

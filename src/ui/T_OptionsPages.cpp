@@ -357,6 +357,7 @@ QWidget* T_Options::BuildDisplayPage()
     rbDateA = gbDate->findChild<QRadioButton*>(QStringLiteral("rbDateA"));
     cbAskExit = check(p, "cbAskExit", QStringLiteral("Ask for exit"));
     cbPos = check(p, "cbPos", QStringLiteral("Save main form position"));
+    cbKeyring = check(p, "cbKeyring", QStringLiteral("Keep site passwords in the desktop keyring"));
 
     auto* path = new QHBoxLayout;
     path->addWidget(sbPath);
@@ -372,6 +373,7 @@ QWidget* T_Options::BuildDisplayPage()
     layout->addLayout(groups);
     layout->addWidget(cbAskExit);
     layout->addWidget(cbPos);
+    layout->addWidget(cbKeyring);
     layout->addStretch(1);
     return p;
 }
