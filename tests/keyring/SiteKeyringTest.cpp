@@ -3,6 +3,7 @@
 // group's world and CTest runs the group in it:
 //   KeyringUnlocked  a running, unlocked keyring
 //   KeyringLocked    a running keyring that refuses every write
+//   KeyringHung      a keyring that owns its bus name but never answers
 //   KeyringAbsent    no D-Bus session at all (a site file copied from a
 //                    machine with a keyring)
 //   KeyringMarkerText the marker's own rules (no keyring needed)
@@ -111,6 +112,7 @@ protected:
 
 using KeyringUnlocked = KeyringTest;
 using KeyringLocked = KeyringTest;
+using KeyringHung = KeyringTest;
 using KeyringAbsent = KeyringTest;
 using KeyringMarkerText = KeyringTest;
 
@@ -287,6 +289,29 @@ TEST_F(KeyringLocked, AFailedKeyringWriteKeepsTheScrambledPassword)
     EXPECT_TRUE(fileText().contains(EscapeSiteValue(ScramblePassword(kPassword)).toUtf8()));
     EXPECT_FALSE(fileText().contains("\x1Bkeyring:"));
     EXPECT_EQ(FindSavedSite(QStringLiteral("Home"))->Password, kPassword);
+}
+
+// --- a keyring that never answers ---
+
+TEST_F(KeyringHung, EveryCallIsGivenUpAndThePasswordStaysInTheFile)
+{
+    KeyringTimeoutMs = 1000;
+    save(site(QStringLiteral("Home")));
+    EXPECT_TRUE(stored(QStringLiteral("Home"))->SecretId.isEmpty());
+    EXPECT_EQ(stored(QStringLiteral("Home"))->Password, kPassword);
+
+    TFTPServerObj s = site(QStringLiteral("Other"));
+    QString error;
+    EXPECT_FALSE(MoveSitePasswordToKeyring(s, &error));
+    EXPECT_EQ(s.Password, kPassword);
+    EXPECT_TRUE(error.contains(QStringLiteral("did not answer"))) << error.toStdString();
+
+    // Reading gives up too, and the password is then asked.
+    TFTPServerObj kept = site(QStringLiteral("Kept"), QString());
+    kept.SecretId = NewSecretId();
+    error.clear();
+    EXPECT_FALSE(FetchSitePassword(kept, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("did not answer"))) << error.toStdString();
 }
 
 // --- no D-Bus session ---

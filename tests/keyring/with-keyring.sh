@@ -4,6 +4,8 @@
 # and a throwaway home (the keyring files never touch the user's):
 #   unlocked  gnome-keyring's Secret Service, its login keyring unlocked
 #   locked    the same service, no keyring unlocked (every write fails)
+#   hung      the unlocked service, stopped (SIGSTOP): it owns its bus name
+#             but never answers
 #   absent    no D-Bus session at all
 set -eu
 mode=$1
@@ -16,27 +18,38 @@ export HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
 unset DISPLAY WAYLAND_DISPLAY
 # The tests may use the keyring set up here (tests/support/main/PrivateKeyring.h).
 export VARNOTH_PRIVATE_KEYRING=1
+
+# Inside the private session: starts the service, runs the program, ends the
+# service (it would outlive the bus for a while otherwise).
+inner='
+service_pid() {
+    dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus / \
+        org.freedesktop.DBus.GetConnectionUnixProcessID string:org.freedesktop.secrets 2>/dev/null |
+        awk "{print \$2}"
+}
+mode=$0
+if [ "$mode" = locked ]; then
+    gnome-keyring-daemon --daemonize --components=secrets >/dev/null || exit 1
+else
+    echo -n testpw | gnome-keyring-daemon --unlock --components=secrets >/dev/null || exit 1
+fi
+pid=$(service_pid)
+[ "$mode" = hung ] && kill -STOP "$pid"
+"$@"
+rc=$?
+if [ -n "$pid" ]; then
+    kill "$pid"
+    kill -CONT "$pid"
+fi
+exit $rc'
+
 case "$mode" in
 absent)
     unset DBUS_SESSION_BUS_ADDRESS
     "$@"
     ;;
-unlocked|locked)
-    # The daemon is told to end with the program: it would outlive the bus
-    # for a while otherwise.
-    dbus-run-session -- sh -c '
-        if [ "$0" = unlocked ]; then
-            echo -n testpw | gnome-keyring-daemon --unlock --components=secrets >/dev/null || exit 1
-        else
-            gnome-keyring-daemon --daemonize --components=secrets >/dev/null || exit 1
-        fi
-        "$@"
-        rc=$?
-        pid=$(dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus / \
-              org.freedesktop.DBus.GetConnectionUnixProcessID string:org.freedesktop.secrets 2>/dev/null |
-              awk "{print \$2}")
-        [ -n "$pid" ] && kill "$pid"
-        exit $rc' "$mode" "$@"
+unlocked|locked|hung)
+    dbus-run-session -- sh -c "$inner" "$mode" "$@"
     ;;
 *)
     echo "with-keyring.sh: unknown mode $mode" >&2

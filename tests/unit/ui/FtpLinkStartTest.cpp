@@ -33,13 +33,16 @@ protected:
         QString error;
         ASSERT_TRUE(server.startPyftpdlib(&error)) << error.toStdString();
         ASSERT_TRUE(QDir().mkpath(server.dataDir() + QStringLiteral("/dir/sub")));
-        QFile f(server.dataDir() + QStringLiteral("/dir/inside.txt"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("x");
+        // "a-first.txt" sorts first: the window's own choice of a row.
+        for (const char* name : {"/dir/inside.txt", "/dir/a-first.txt"}) {
+            QFile f(server.dataDir() + QLatin1String(name));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("x");
+        }
     }
     QString link(const QString& login, const QString& path) const
     {
-        return QStringLiteral("ftp://%1127.0.0.1:%2%3").arg(login).arg(server.port()).arg(path);
+        return QStringLiteral("ftp://%1%2:%3%4").arg(login, QStringLiteral("127.0.0.1"), QString::number(server.port()), path);
     }
     QStringList rowNames() const
     {
