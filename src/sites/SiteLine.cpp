@@ -1,5 +1,6 @@
 #include "sites/SiteLine.h"
 
+#include <QLocale>
 #include <QVarLengthArray>
 #include <algorithm>
 #include <cmath>
@@ -98,9 +99,11 @@ std::optional<double> parseFloat(const QString& text)
     return v;
 }
 
+// The shortest text that reads back as exactly v, so a list saved again
+// keeps every site as it was ("5.3", never "5.29999999999999").
 QString formatFloat(double v)
 {
-    return QString::number(v, 'g', 15);
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
 }
 
 bool isKeyChar(QChar c)
@@ -164,7 +167,8 @@ double TimeZoneFromFile(double value)
         return value;
     const qint64 n = std::llround(value);
     const qint64 a = n < 0 ? -n : n;
-    const double hm = double(a / 60) + double(a % 60) / 100.0;
+    // One division of whole numbers: the same double as the text "h.mm".
+    const double hm = double((a / 60) * 100 + a % 60) / 100.0;
     return n < 0 ? -hm : hm;
 }
 
