@@ -75,7 +75,11 @@ TLangPairs ReadLanguageSection(const QString& filePath, const QString& section)
     // Read line by line rather than through the INI parser: a line without
     // "=" must address nothing, and the parser hands such a line the value
     // of the line before it.
-    const QByteArray raw = f.readAll();
+    // A lone CR ends a line too, as it does for the INI parser that writes
+    // these files: a value never keeps one.
+    QByteArray raw = f.readAll();
+    raw.replace("\r\n", "\n");
+    raw.replace('\r', '\n');
     TLangPairs out;
     QStringList seen;
     bool inSection = false;

@@ -74,6 +74,12 @@ void makeKeyOnlyExplicit(QByteArray& line)
 {
     const bool cr = line.endsWith('\r');
     const QByteArray body = (cr ? line.left(line.size() - 1) : line).trimmed();
+    if (body.startsWith('[') && !body.contains(']')) {
+        // A header that never closes names no section: the parser would take
+        // the lines after it as part of the name. It is left out.
+        line.clear();
+        return;
+    }
     if (body.isEmpty() || body.contains('=') || body.startsWith(';') || body.startsWith('#')
         || body.startsWith('['))
         return;
@@ -83,8 +89,12 @@ void makeKeyOnlyExplicit(QByteArray& line)
 // Turns the file's bytes into UTF-8 text for the parser: lines that are not
 // valid UTF-8 are taken as Latin-1, NUL bytes (which would end the parser's
 // text early and lose the rest of the file) are dropped.
-QByteArray normalise(const QByteArray& raw)
+QByteArray normalise(const QByteArray& file)
 {
+    // The parser ends a line at a lone CR as well: so does every rule here.
+    QByteArray raw = file;
+    raw.replace("\r\n", "\n");
+    raw.replace('\r', '\n');
     QByteArray out;
     out.reserve(raw.size() + raw.size() / 8);
     qsizetype start = 0;
