@@ -41,3 +41,26 @@ TEST(SiteLineFuzzFindings, TimeZoneSurvivesWriteAndRead)
     EXPECT_TRUE(SiteLine(readListed("Name=m;TimeZone=476;")).contains(";TimeZone=7.56;"));
     EXPECT_TRUE(SiteLine(readListed("Name=m;TimeZone=-330;")).contains(";TimeZone=-5.3;"));
 }
+
+TEST(SiteLineFuzzFindings, EmptyValuesOfFieldsWithADefaultSurviveWriteAndRead)
+{
+    TSiteDefaults defaults;
+    defaults.MailAno = true;
+    defaults.Anonymous = "guest@example.org";
+    for (const QString& line : dataLines("siteline-empty-defaults.txt")) {
+        TFTPServerObj site;
+        ASSERT_TRUE(ReadSiteLine(site, line, defaults));
+        TFTPServerObj again;
+        ASSERT_TRUE(ReadSiteLine(again, SiteLine(site), defaults));
+        again.Password = site.Password = QString();  // scrambling is covered above
+        EXPECT_TRUE(again == site) << qPrintable(line) << "\n" << qPrintable(SiteLine(site));
+    }
+    // An empty value reads as the field's default, as a missing key does.
+    TFTPServerObj site;
+    ASSERT_TRUE(ReadSiteLine(site, "Name=e;Port=;User=;Answer=;AnswerName=;EMail=;", defaults));
+    EXPECT_EQ(site.Port, "21");
+    EXPECT_EQ(site.User, "anonymous");
+    EXPECT_EQ(site.Answer, DefaultAnswer);
+    EXPECT_EQ(site.AnswerName, DefaultAnswerName);
+    EXPECT_EQ(site.EMail, "guest@example.org");
+}
