@@ -230,6 +230,10 @@ bool ReadSiteLine(TFTPServerObj& site, const QString& line, const TSiteDefaults&
     auto text = [&](Key k, QString& field, int limit = -1) {
         if (!raw[k])
             return;
+        // An empty value keeps the field's default, as a missing key does:
+        // the writer leaves empty texts out, so it could not keep it anyway.
+        if (raw[k]->isEmpty())
+            return;
         field = UnescapeSiteValue(*raw[k]);
         if (limit >= 0)
             field.truncate(limit);
