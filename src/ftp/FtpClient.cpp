@@ -259,8 +259,7 @@ void TCustomFtpCli::Open()
         m_errorMessage.clear();
     }
     m_requestDoneFlag = false;
-    m_replyCount = 0;
-    m_multiLineCode = 0;
+    m_reply.Clear();
     m_error = 0;
     m_protP = false;
     m_tlsGate = false;

@@ -3,7 +3,7 @@
 //
 // TCustomFtpCli holds the logic, split by concern over several files:
 //   FtpClient.cpp    construction, properties, Open, QUIT, Abort, completion
-//   FtpReply.cpp     reading reply lines and judging them
+//   FtpReply.cpp     reading reply lines and judging them (FtpReplyReader.h)
 //   FtpCommands.cpp  the single-command table and its operations
 //   FtpChain.cpp     composite requests: the step-set table and its runner
 //   FtpData.cpp      the data connection, downloads and uploads
@@ -12,6 +12,7 @@
 //
 // Every request that starts (does not raise FtpException) ends with exactly
 // one OnRequestDone(request, error), always delivered from the event loop.
+#include "ftp/FtpReplyReader.h"
 #include "ftp/FtpTypes.h"
 #include "net/WSocket.h"
 
@@ -194,7 +195,7 @@ public:
     // Size of one receive and one sent block on the data connection.
     static constexpr int kRecvBlock = 256 * 1024;
     static constexpr int kSendBlock = 256 * 1024;
-    static constexpr int kReplyBufSize = 4096;
+    static constexpr int kReplyBufSize = FtpReplyReader::kBufSize;
 
 protected:
     // Chooses the SOCKS authentication from the connection type and user code.
@@ -226,7 +227,6 @@ protected:
     void NextReply();            // standard evaluation of a final reply line
     void InterpretReply();       // size and directory results
     static int ParseStatus(const QString& line);
-    bool EndsReply(const QString& line);  // tracks multi-line replies
 
     // FtpCommands.cpp
     static const std::vector<CommandDef>& CommandTable();
@@ -327,9 +327,7 @@ protected:
     std::unique_ptr<QFile> m_stream;
     TFtpRequest m_requestType = ftpRqNone;
     bool m_requestDoneFlag = false;
-    char m_replyBuf[kReplyBufSize];
-    int m_replyCount = 0;
-    int m_multiLineCode = 0;     // code of the multi-line reply being read
+    FtpReplyReader m_reply;      // reply lines from the control connection
     QString m_lastResponse, m_lastResponseSave, m_pasvResponse, m_errorMessage;
     int m_statusCodeSave = 0;
     int m_dataError = 0;

@@ -150,28 +150,10 @@ QString TCustomFtpCli::ParsePassivePort() const
             throw FtpException("Invalid extended passive mode reply, " + why + ": " + m_pasvResponse);
         return QString::number(port);
     }
-    auto bad = [this] { return FtpException("Invalid passive mode reply: " + m_pasvResponse); };
-    QString s = m_pasvResponse;
-    const int paren = s.indexOf('(');
-    if (paren >= 0)
-        s.remove(0, paren + 1);
-    for (int i = 0; i < 4; ++i) {
-        const int comma = s.indexOf(',');
-        if (comma < 0)
-            throw bad();
-        s.remove(0, comma + 1);
-    }
-    const int comma = s.indexOf(',');
-    if (comma < 0)
-        throw bad();
-    bool okHigh = false, okLow = false;
-    const int high = s.left(comma).trimmed().toInt(&okHigh, 10);
-    s.remove(0, comma + 1);
-    const int close = s.indexOf(')');
-    const int low = (close >= 0 ? s.left(close) : s).trimmed().toInt(&okLow, 10);
-    if (!okHigh || !okLow)
-        throw bad();
-    return QString::number((high * 256 + low) & 0xFFFF);
+    const std::optional<quint16> port = PassivePortOf(m_pasvResponse);
+    if (!port)
+        throw FtpException("Invalid passive mode reply: " + m_pasvResponse);
+    return QString::number(*port);
 }
 
 void TCustomFtpCli::ConnectPassive(bool upload)

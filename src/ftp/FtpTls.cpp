@@ -62,7 +62,7 @@ void TCustomFtpCli::StartControlTls()
     m_tlsGate = true;
     // Bytes that came in the clear behind the 234 are no reply of this
     // server's TLS side (an injection): they are dropped.
-    m_replyCount = 0;
+    m_reply.ClearBuffer();
     m_control->OnTlsHandshakeDone = [this](TCustomWSocket*, quint16 e) { Guarded([&] { ControlTlsDone(e); }); };
     m_control->StartTls(m_hostName, {}, m_tlsCaFile);
 }
