@@ -3,6 +3,7 @@
 //
 // The SOCKS server, port and level survive a close of the socket: the FTP
 // client assigns them once, and a reconnect must never silently go direct.
+#include "net/SocksReply.h"
 #include "net/WSocket.h"
 
 #include <arpa/inet.h>
@@ -10,21 +11,6 @@
 
 namespace {
 constexpr int kReplyMax = 127; // bytes of the 128-byte reply buffer in use
-
-QString socks5ReplyText(int code, int* err)
-{
-    static const char* const texts[] = {
-        "general SOCKS server failure", "connection not allowed by ruleset", "network unreachable",
-        "host unreachable", "connection refused", "time to live expired", "command not supported",
-        "address type not supported",
-    };
-    if (code >= 1 && code <= 8) {
-        *err = 20003 + code;
-        return QString::fromLatin1(texts[code - 1]);
-    }
-    *err = 20012;
-    return QStringLiteral("unassigned error #%1").arg(code);
-}
 } // namespace
 
 TCustomSocksWSocket::TCustomSocksWSocket(QObject* parent)
@@ -338,39 +324,29 @@ void TCustomSocksWSocket::ProcessMethodReply()
         SocksFail(20001, QStringLiteral("TWSocket logic error"));
         return;
     }
-    if (m_rcvCnt < 2)
+    const socks::Reply r = socks::ReadMethodReply(m_rcvBuf, m_rcvCnt);
+    if (r.status == socks::Reply::Incomplete)
         return;
-    const int ver = m_rcvBuf[0], method = m_rcvBuf[1];
     m_rcvCnt = 0;
-    if (ver != 5) {
-        SocksFail(20002, QStringLiteral("socks version error"));
-    } else if (method == 0) {
+    if (r.status == socks::Reply::Failed) {
+        SocksFail(r.error, r.message);
+    } else if (r.method == 0) {
         if (m_socksAuthNumber == 2 && OnSocksAuthState)
             OnSocksAuthState(this, socksAuthNotRequired);
         if (m_fd != -1)
             SocksDoConnect();
-    } else if (method == 2) {
-        SocksDoAuthenticate();
     } else {
-        SocksFail(20003, QStringLiteral("authentification method not acceptable"));
+        SocksDoAuthenticate();
     }
 }
 
-// The user/password sub-negotiation's answer: version 1, status 0 for success.
 void TCustomSocksWSocket::ProcessAuthReply()
 {
-    if (m_rcvBuf[0] != 1) {
-        SocksFail(20002, QStringLiteral("socks version error"));
+    const socks::Reply r = socks::ReadAuthReply(m_rcvBuf, m_rcvCnt);
+    if (r.status == socks::Reply::Incomplete)
         return;
-    }
-    if (m_rcvCnt < 2)
-        return;
-    if (m_rcvCnt > 2) {
-        SocksFail(20001, QStringLiteral("too much data availaible"));
-        return;
-    }
-    if (m_rcvBuf[1] != 0) {
-        SocksFail(20015, QStringLiteral("socks authentication failed"));
+    if (r.status == socks::Reply::Failed) {
+        SocksFail(r.error, r.message);
         return;
     }
     m_rcvCnt = 0;
@@ -380,25 +356,16 @@ void TCustomSocksWSocket::ProcessAuthReply()
         SocksDoConnect();
 }
 
-// Levels 4 and 4A: eight bytes, version 0 and a status from 90 (granted) on.
 void TCustomSocksWSocket::ProcessConnectReply4()
 {
-    if (m_rcvCnt < 8)
+    const socks::Reply r = socks::ReadConnectReply4(m_rcvBuf, m_rcvCnt);
+    if (r.status == socks::Reply::Incomplete)
         return;
-    const int ver = m_rcvBuf[0], code = m_rcvBuf[1];
-    ConsumeReply(8);
-    if (ver != 0)
-        SocksFail(20002, QStringLiteral("socks version error"));
-    else if (code == 90)
-        SocksConnected();
-    else if (code == 91)
-        SocksFail(20016, QStringLiteral("request rejected or failed"));
-    else if (code == 92)
-        SocksFail(20008, QStringLiteral("connection refused"));
-    else if (code == 93)
-        SocksFail(20015, QStringLiteral("authentification failed"));
+    ConsumeReply(r.length);
+    if (r.status == socks::Reply::Failed)
+        SocksFail(r.error, r.message);
     else
-        SocksFail(20012, QStringLiteral("unassigned error #%1").arg(code));
+        SocksConnected();
 }
 
 // Level 5: version, status, reserved, then the bound address (IPv4, a name
@@ -406,51 +373,16 @@ void TCustomSocksWSocket::ProcessConnectReply4()
 // only once whole: its length follows from the address type.
 void TCustomSocksWSocket::ProcessConnectReply5()
 {
-    const unsigned char* b = m_rcvBuf;
-    if (b[0] != 5) {
-        SocksFail(20002, QStringLiteral("socks version error"));
+    const socks::Reply r = socks::ReadConnectReply5(m_rcvBuf, m_rcvCnt, kReplyMax);
+    if (r.status == socks::Reply::Incomplete)
+        return;
+    if (r.status == socks::Reply::Failed) {
+        SocksFail(r.error, r.message);
         return;
     }
-    if (m_rcvCnt < 2)
-        return;
-    if (b[1] != 0) {
-        int err;
-        const QString msg = socks5ReplyText(b[1], &err);
-        SocksFail(err, msg);
-        return;
-    }
-    if (m_rcvCnt < 5)
-        return;
-    const int atyp = b[3];
-    int portOffset;
-    if (atyp == 1) {
-        portOffset = 8;
-    } else if (atyp == 4) {
-        portOffset = 20;
-    } else if (atyp == 3) {
-        portOffset = 5 + b[4];
-    } else {
-        SocksFail(20011, QStringLiteral("address type not supported"));
-        return;
-    }
-    if (portOffset + 2 > kReplyMax) {
-        // A bound name this long cannot fit the reply buffer.
-        SocksFail(20001, QStringLiteral("too much data availaible"));
-        return;
-    }
-    if (m_rcvCnt < portOffset + 2)
-        return;
-    if (atyp == 1) {
-        m_boundAddr = QStringLiteral("%1.%2.%3.%4").arg(b[4]).arg(b[5]).arg(b[6]).arg(b[7]);
-    } else if (atyp == 4) {
-        char buf[INET6_ADDRSTRLEN] = {};
-        inet_ntop(AF_INET6, b + 4, buf, sizeof buf);
-        m_boundAddr = QString::fromLatin1(buf);
-    } else {
-        m_boundAddr = QString::fromLatin1(reinterpret_cast<const char*>(b + 5), b[4]);
-    }
-    m_boundPort = QString::number((b[portOffset] << 8) | b[portOffset + 1]);
-    ConsumeReply(portOffset + 2);
+    m_boundAddr = r.boundAddr;
+    m_boundPort = r.boundPort;
+    ConsumeReply(r.length);
     SocksConnected();
 }
 
