@@ -64,3 +64,17 @@ TEST(SiteLineFuzzFindings, EmptyValuesOfFieldsWithADefaultSurviveWriteAndRead)
     EXPECT_EQ(site.AnswerName, DefaultAnswerName);
     EXPECT_EQ(site.EMail, "guest@example.org");
 }
+
+TEST(SiteLineFuzzFindings, MinutesOfSixtyHoursOrMoreReadAsTheDefault)
+{
+    TSiteDefaults defaults;
+    defaults.TimeZone = 2.0;
+    for (const QString& line : dataLines("siteline-timezone-range.txt")) {
+        TFTPServerObj site;
+        ASSERT_TRUE(ReadSiteLine(site, line, defaults));
+        EXPECT_EQ(site.TimeZone, 2.0) << qPrintable(line);
+        TFTPServerObj again;
+        ASSERT_TRUE(ReadSiteLine(again, SiteLine(site), defaults));
+        EXPECT_EQ(again.TimeZone, site.TimeZone) << qPrintable(SiteLine(site));
+    }
+}
