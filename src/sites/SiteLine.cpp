@@ -270,6 +270,10 @@ bool ReadSiteLine(TFTPServerObj& site, const QString& line, const TSiteDefaults&
     if (raw[kTimeZone]) {
         const auto v = parseFloat(*raw[kTimeZone]);
         site.TimeZone = v ? TimeZoneFromFile(*v) : defaults.TimeZone;
+        // Minutes that make 60 hours or more are damage: written back as
+        // hours, the value would be read as minutes again and change.
+        if (std::fabs(site.TimeZone) >= 60)
+            site.TimeZone = defaults.TimeZone;
     }
     if (raw[kTimeZoneV])
         site.TimeZoneV = qint16(quint16(quint64(parseLeadingInt(*raw[kTimeZoneV])) & 0xFFFF));
