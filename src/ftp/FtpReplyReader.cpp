@@ -94,7 +94,9 @@ std::optional<quint16> PassivePortOf(const QString& reply)
     s.remove(0, comma + 1);
     const int close = s.indexOf(')');
     const int low = (close >= 0 ? s.left(close) : s).trimmed().toInt(&okLow, 10);
-    if (!okHigh || !okLow)
+    // Each number is one byte of the port: anything else would wrap (or
+    // overflow) into some other port.
+    if (!okHigh || !okLow || high < 0 || high > 255 || low < 0 || low > 255)
         return std::nullopt;
-    return quint16((high * 256 + low) & 0xFFFF);
+    return quint16(high * 256 + low);
 }
