@@ -49,10 +49,11 @@ Reply ReadAuthReply(const unsigned char* b, int count)
         return Reply::fail(20002, QStringLiteral("socks version error"));
     if (count < 2)
         return {};
-    if (count > 2)
-        return Reply::fail(20001, QStringLiteral("too much data availaible"));
+    // The server's refusal is the cause, whatever follows it.
     if (b[1] != 0)
         return Reply::fail(20015, QStringLiteral("socks authentication failed"));
+    if (count > 2)
+        return Reply::fail(20001, QStringLiteral("too much data availaible"));
     return done(2);
 }
 
