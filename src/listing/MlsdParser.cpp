@@ -69,8 +69,13 @@ bool convertTime(QStringView value, int zoneSeconds, QChar (&date)[11], qsizetyp
         return false;
     if (value.size() > 14) {
         // Fractions of a second: a dot and at least one digit, then nothing.
-        if (value[14] != QLatin1Char('.') || value.size() == 15 || digitsAt(value, 15, int(value.size() - 15)) < 0)
+        // Only whether they are digits counts: any number of them is valid,
+        // so they are never added up (that would overflow).
+        if (value[14] != QLatin1Char('.') || value.size() == 15)
             return false;
+        for (QChar c : value.sliced(15))
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return false;
     }
     const int year = digitsAt(value, 0, 4), month = digitsAt(value, 4, 2), day = digitsAt(value, 6, 2);
     const int hour = digitsAt(value, 8, 2), minute = digitsAt(value, 10, 2);
