@@ -1,12 +1,13 @@
 // The control connection's reply reading: the bytes a server sends, split
 // into receives of varying size as the socket delivers them, through the
 // client's reply reader (line assembly, text decoding, multi-line replies,
-// the status number), and every final 227 line through the passive-port
-// reading. The first byte holds the options: bit 0 accepts a bare LF as a
+// the status number), and every final 227 and 229 line through the
+// passive-port readings. The first byte holds the options: bit 0 accepts a bare LF as a
 // line end, the rest seeds the receive sizes.
 #include "FuzzSupport.h"
 
 #include "ftp/FtpCodec.h"
+#include "ftp/FtpExtended.h"
 #include "ftp/FtpReplyReader.h"
 
 #include <cstring>
@@ -54,8 +55,16 @@ Reading read(const QByteArray& stream, bool acceptLF, unsigned seed)
             if (final) {
                 const int status = FtpReplyReader::ParseStatus(text);
                 FUZZ_CHECK(status > -1000000 && status < 1000000);
-                if (status == 227)
-                    PassivePortOf(text);
+                if (status == 227) {
+                    const std::optional<quint16> port = PassivePortOf(text);
+                    FUZZ_CHECK(!port || *port <= 65535);
+                }
+                if (status == 229) {
+                    QString why;
+                    const int port = ParseEpsvPort(text, &why);
+                    FUZZ_CHECK(port >= 0 && port <= 65535);
+                    FUZZ_CHECK(port != 0 || !why.isEmpty());
+                }
             }
             out.lines.push_back({text, final});
         }
