@@ -270,6 +270,11 @@ void TCustomFtpCli::Open()
     m_dnsResult.clear();
     m_extended = false;
     m_extendedTried = false;
+    // What the last server offered says nothing about the next one.
+    m_features = TFtpFeatures();
+    m_replyLines.clear();
+    m_replyEnded = true;
+    m_machineListing = m_mlsdRefused = m_listingMlsd = false;
     m_currentStep = stepOpen;
     SetState(ftpStDnsLookup);
     const QString host = m_connectionType == ftpProxy ? m_proxyServer : m_hostName;

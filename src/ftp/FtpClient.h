@@ -12,6 +12,7 @@
 //
 // Every request that starts (does not raise FtpException) ends with exactly
 // one OnRequestDone(request, error), always delivered from the event loop.
+#include "ftp/FtpFeatures.h"
 #include "ftp/FtpReplyReader.h"
 #include "ftp/FtpTypes.h"
 #include "net/WSocket.h"
@@ -108,6 +109,22 @@ public:
     // 0 means no limit. An endless listing would otherwise fill the disk.
     qint64 ListingLimit() const { return m_listingLimit; }
     void SetListingLimit(qint64 v) { m_listingLimit = v < 0 ? 0 : v; }
+    // What the server's FEAT reply listed; cleared by every new connection
+    // (a refused FEAT leaves it empty and not Known).
+    const TFtpFeatures& Features() const { return m_features; }
+    // Every line of the last complete reply, the final one last (at most
+    // kMaxReplyLines; a longer reply keeps its first lines and its last).
+    const QStringList& ReplyLines() const { return m_replyLines; }
+    static constexpr int kMaxReplyLines = 1000;
+    // Listings (the LIST step) go as MLSD instead while this is set, until
+    // the server refuses MLSD once on this connection: that listing is then
+    // taken again with LIST, and so is every later one until the next
+    // connection. Off after every Open.
+    bool MachineListing() const { return m_machineListing; }
+    void SetMachineListing(bool v) { m_machineListing = v; }
+    bool MachineListingRefused() const { return m_mlsdRefused; }
+    // The last listing was received through MLSD (its lines are facts).
+    bool LastListingMachine() const { return m_listingMlsd; }
     TWSocket* ControlSocket() const { return m_control; }
     TWSocket* DataSocket() const { return m_data; }
     // TLS: plain, explicit (AUTH TLS) if offered or required, or implicit.
@@ -144,6 +161,9 @@ public:
     void Rest();
     void CDup();
     void Port();
+    void Feat();
+    // OPTS with the given argument ("UTF8 ON").
+    void Opts(const QString& argument);
     void Quit();
     virtual void Abort();
 
@@ -227,6 +247,7 @@ protected:
     void NextReply();            // standard evaluation of a final reply line
     void InterpretReply();       // size and directory results
     static int ParseStatus(const QString& line);
+    void KeepReplyLine(const QString& line, bool final);
 
     // FtpCommands.cpp
     static const std::vector<CommandDef>& CommandTable();
@@ -278,6 +299,7 @@ protected:
     bool LimitDownloadBlock(int n);
     void DownloadReply1();
     void DownloadReply2();
+    void ListAgainWithList();
     void DownloadConnected(quint16 error);
     void DownloadAccept(quint16 error);
     void InstallDownloadHandlers();
@@ -366,6 +388,13 @@ protected:
     std::vector<TTlsResumable> m_tlsPool;  // sessions not yet resumed, newest last
     TTlsResumable m_tlsLastUsed;
     TTlsResumable NextDataSession();
+    TFtpFeatures m_features;
+    QStringList m_replyLines;
+    bool m_replyEnded = true;      // the next line starts a new reply
+    QString m_optsArgument;
+    bool m_machineListing = false;
+    bool m_mlsdRefused = false;
+    bool m_listingMlsd = false;
 };
 
 // The client the program uses: the logic above plus the synchronous forms,

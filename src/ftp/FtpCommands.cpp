@@ -62,6 +62,8 @@ const std::vector<TCustomFtpCli::CommandDef>& TCustomFtpCli::CommandTable()
         {stepNlst, ftpRqLs, nullptr, {}, nullptr, nullptr, &C::Nlst},
         {stepAppe, ftpRqAppend, nullptr, {}, nullptr, nullptr, &C::Appe},
         {stepPort, ftpRqPort, nullptr, {200, 227}, nullptr, nullptr, &C::DoPort},
+        {stepFeat, ftpRqFeat, [](const C&) { return QStringLiteral("FEAT"); }, {211}, nullptr, nullptr, nullptr},
+        {stepOpts, ftpRqOpts, [](const C& c) { return "OPTS " + c.m_optsArgument; }, {200}, nullptr, nullptr, nullptr},
     };
     return table;
 }
@@ -193,6 +195,12 @@ void TCustomFtpCli::Quote() { RunSingle(stepQuote); }
 void TCustomFtpCli::TypeSet() { RunSingle(stepType); }
 void TCustomFtpCli::CDup() { RunSingle(stepCdup); }
 void TCustomFtpCli::Port() { RunSingle(stepPort); }
+void TCustomFtpCli::Feat() { RunSingle(stepFeat); }
+void TCustomFtpCli::Opts(const QString& argument)
+{
+    m_optsArgument = argument;
+    RunSingle(stepOpts);
+}
 void TCustomFtpCli::Rest() { m_currentStep = stepRest; DoRest(); }
 void TCustomFtpCli::TypeBinary() { SetBinary(true); TypeSet(); }
 void TCustomFtpCli::TypeAscii() { SetBinary(false); TypeSet(); }

@@ -297,7 +297,8 @@ void TCustomFtpCli::StartDownload(TFtpStep step)
     const bool toFile = !m_displayFileFlag && !OnDownloadData;
     if (m_localFileName.isEmpty() && toFile)
         throw FtpException(QStringLiteral("LocalFileName empty"));
-    const QString dataCommand = step == stepList && m_listAll ? verb + " -aL" : verb;
+    const bool mlsd = step == stepList && m_machineListing && !m_mlsdRefused;
+    const QString dataCommand = mlsd ? QStringLiteral("MLSD") : step == stepList && m_listAll ? verb + " -aL" : verb;
     CheckCommandText(m_hostFileName.isEmpty() ? dataCommand : dataCommand + " " + m_hostFileName);
     if (m_passive)
         ParsePassivePort();  // a bad reply raises here, before anything is touched
@@ -306,6 +307,7 @@ void TCustomFtpCli::StartDownload(TFtpStep step)
         m_errorMessage.clear();
     }
     m_dataCommand = dataCommand;
+    m_listingMlsd = mlsd;
     m_currentStep = step;
     m_expectedSize = step == stepRetr ? KnownRemoteSize() : -1;
     m_finalReplySeen = false;
@@ -349,6 +351,10 @@ void TCustomFtpCli::DownloadReply1()
             FreeStream();  // the data ended before this reply (DownloadClosed)
         return;
     }
+    if (m_listingMlsd && m_statusCode >= 500 && m_statusCode < 600 && m_highLevelFlag) {
+        ListAgainWithList();
+        return;
+    }
     SetErrorMessage(m_lastResponse);
     m_next = nullptr;
     CloseData();
@@ -357,6 +363,23 @@ void TCustomFtpCli::DownloadReply1()
     m_transferActive = false;
     m_error = m_statusCode;
     RequestDone(m_error);
+}
+
+// The server refused MLSD: this connection lists with LIST from now on, and
+// the listing under way is taken again that way, on a new data connection,
+// within the same request.
+void TCustomFtpCli::ListAgainWithList()
+{
+    m_mlsdRefused = true;
+    Display(QStringLiteral("! The server refused MLSD (%1): listing with LIST").arg(m_lastResponse));
+    m_next = nullptr;
+    CloseData();
+    FreeStream();
+    m_transferActive = false;
+    m_fctSet |= stepBit(stepPort) | stepBit(stepList);
+    if (m_state != ftpStAbort)
+        SetState(ftpStInternalReady);
+    NextStep();
 }
 
 void TCustomFtpCli::DownloadReply2()

@@ -67,6 +67,7 @@ void TCustomFtpCli::HandleReplyLine()
         return;
     }
     if (m_state == ftpStWaitingResponse) {
+        KeepReplyLine(line, final);
         if (!final)
             return;
         m_statusCode = ParseStatus(line);
@@ -101,8 +102,26 @@ void TCustomFtpCli::NextReply()
     }
 }
 
+// Every line of a reply is kept until the next reply starts (FEAT lists its
+// features on the lines before the last). A reply longer than the cap keeps
+// its first lines and its final one.
+void TCustomFtpCli::KeepReplyLine(const QString& line, bool final)
+{
+    if (m_replyEnded) {
+        m_replyLines.clear();
+        m_replyEnded = false;
+    }
+    if (final || m_replyLines.size() < kMaxReplyLines - 1)
+        m_replyLines.append(line);
+    m_replyEnded = final;
+}
+
 void TCustomFtpCli::InterpretReply()
 {
+    if (m_currentStep == stepFeat) {
+        m_features = m_statusCode == 211 ? TFtpFeatures::FromReply(m_replyLines) : TFtpFeatures();
+        return;
+    }
     if (m_currentStep == stepSize && m_statusCode == 213) {
         // "213 12345": the second number on the line.
         int i = 0;

@@ -93,6 +93,8 @@ enum TFtpRequest {
     ftpRqRestartReceive = 39,
     ftpRqRestartPut = 40,
     ftpRqRestartTransmit = 41,
+    ftpRqFeat = 42,
+    ftpRqOpts = 43,
 };
 
 // Steps of a composite request; the value is the bit number in the step set.
@@ -121,6 +123,8 @@ enum TFtpStep : int {
     stepNlst = 21,
     stepAppe = 22,
     stepPort = 23,
+    stepFeat = 24,
+    stepOpts = 25,
 };
 using TFtpStepSet = quint32;
 constexpr TFtpStepSet stepBit(TFtpStep s) { return TFtpStepSet(1) << s; }

@@ -8,7 +8,7 @@
 #include <sys/socket.h>
 
 namespace {
-const QList<QByteArray> kDataVerbs = {"RETR", "LIST", "NLST", "STOR", "APPE"};
+const QList<QByteArray> kDataVerbs = {"RETR", "LIST", "NLST", "MLSD", "STOR", "APPE"};
 
 QHash<QByteArray, QByteArray> defaultReplies()
 {

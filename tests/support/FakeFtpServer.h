@@ -26,7 +26,7 @@ public:
         bool closeAfter = false;  // drop the control connection after sending
         bool held = false;        // sent only by release(): the request runs until then
     };
-    // How a data command (RETR, LIST, NLST, STOR, APPE) is served.
+    // How a data command (RETR, LIST, NLST, MLSD, STOR, APPE) is served.
     struct Transfer {
         QByteArray content;                          // sent for downloads
         QByteArray preliminary = "150 Opening data connection";
