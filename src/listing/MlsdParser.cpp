@@ -204,6 +204,9 @@ bool MlsdTimeToEntryTexts(QStringView value, int zoneSeconds, QString& date, QSt
 
 QString MlsdModeToAttributes(QStringView mode, QChar kind)
 {
+    // Python's octal form ("0o755"), as pyftpdlib sends it.
+    if (mode.startsWith(QLatin1String("0o"), Qt::CaseInsensitive))
+        mode = mode.mid(2);
     if (mode.isEmpty() || mode.size() > 7)
         return QString();
     int bits = 0;

@@ -59,7 +59,7 @@ MlsdListing ParseMlsd(const QByteArray& data, int zoneSeconds = 0);
 // of an entry in the given zone. False (texts untouched) for anything else.
 bool MlsdTimeToEntryTexts(QStringView value, int zoneSeconds, QString& date, QString& time);
 
-// The attribute text of a UNIX.mode value ("0755", "755", "4755"): the kind
+// The attribute text of a UNIX.mode value ("0755", "755", "4755", "0o755"): the kind
 // letter ('d', 'l' or '-') and nine permission letters with s/S/t/T for the
 // special bits. Empty when the value is no octal number.
 QString MlsdModeToAttributes(QStringView mode, QChar kind);

@@ -15,8 +15,10 @@
 //   SessionCommands.cpp    custom commands typed or chosen by the user
 //   SessionTransfers.cpp   downloads and uploads of files and whole trees
 //   SessionMirror.cpp      mirror runs: two folders made alike, level by level
+//   SessionFeatures.cpp    FEAT and OPTS after the login; reading a listing
 #include "ftp/FtpClient.h"
 #include "listing/DirEntry.h"
+#include "listing/ListingParser.h"
 #include "listing/RemoteListModel.h"
 #include "session/KeepAlive.h"
 #include "session/Log.h"
@@ -167,7 +169,8 @@ public:
     enum class TransferKind { None, Download, Upload };
     TransferKind RunningTransfer() const { return transfer_; }
     // How this connection sets a file's time on the server: 0 MFMT, 1 MDTM,
-    // 2 neither works, 3 not yet known (every connection starts there).
+    // 2 neither works, 3 not yet known (every connection starts there; a
+    // FEAT reply settles it at once, otherwise the first upload tries).
     int TimeCommandMode() const { return timeCmd_; }
 
     // --- mirror runs (SessionMirror.cpp) --------------------------------------
@@ -375,6 +378,15 @@ private:
     void ListRemovedFolder();
     void MirrorRemovalListed();
 
+    // SessionFeatures.cpp
+    void RunFeat();
+    void AfterFeat();
+    void NextOpts();
+    // The entries of a finished listing, read as the client received it
+    // (MLSD facts or LIST lines in the site's layout); an MLSD listing with
+    // lines that are no entry gets one line in the log.
+    ParsedListing ParseListingLines(const QStringList& lines);
+
     // SessionNavigation.cpp
     void ListInAscii(void (TSession::*again)(), void (TSession::*failed)());
     QStringList TakeListingLines() const;
@@ -425,6 +437,7 @@ private:
     QString mkdTarget_;
     int transferType_ = 0;
     quint8 timeCmd_ = 3;
+    QStringList pendingOpts_;              // OPTS arguments still to send after FEAT
     bool timeCommandRunning_ = false;      // MFMT/MDTM after an upload is under way
     bool probingMdtm_ = false;             // ... and it is MDTM, tried after MFMT failed
     bool madeDir_ = false;                 // the upload's directory was just made

@@ -7,6 +7,7 @@
 
 #include "i18n/MainMessages.h"
 #include "session/RemotePaths.h"
+#include "session/ServerFeatures.h"
 
 #include <QMetaObject>
 #include <vector>
@@ -63,7 +64,9 @@ struct SessionRoutes {
         static const std::vector<Row> rows = {
             // Stop during a delete: whatever finished, back to the start.
             {ftpRqNone, deleteStopped, &TSession::EndDelete, "delete stopped: list the start directory"},
-            {ftpRqConnect, always, &TSession::RunSyst, "logged in: ask for the system type"},
+            {ftpRqConnect, always, &TSession::RunFeat, "logged in: ask what the server offers"},
+            {ftpRqFeat, always, &TSession::AfterFeat, "features known: OPTS where offered, then SYST"},
+            {ftpRqOpts, always, &TSession::NextOpts, "the next OPTS, then SYST"},
             {ftpRqSyst, hasInitialDir, &TSession::RunCwd, "to the site's start directory"},
             {ftpRqSyst, always, &TSession::RunPwd, "ask where the login put us"},
             {ftpRqPwd, always, &TSession::TakePwdAndList, "take the home directory, list it"},
@@ -113,6 +116,9 @@ struct SessionRoutes {
     {
         static const std::vector<Row> rows = {
             {ftpRqConnect, always, &TSession::LoginFailed, "log the reply, abort; retries follow"},
+            // A server without FEAT has no features; a refused OPTS changes nothing.
+            {ftpRqFeat, always, &TSession::AfterFeat, "no features: on to SYST"},
+            {ftpRqOpts, always, &TSession::NextOpts, "the next OPTS, then SYST"},
             // A directory of a delete that cannot be entered or listed is
             // left alone; the rest of the delete goes on.
             {ftpRqCwd, deleteScanning, &TSession::DeleteCwdRefused, "delete: skip that directory", true},
@@ -291,6 +297,10 @@ void TSession::AfterTypeSet()
 
 void TSession::StartListing()
 {
+    // The window's listing goes through MLSD where the server offers it; a
+    // recursive delete reads its directories with LIST (see ServerFeatures.h).
+    ftp_.SetMachineListing(UseMachineListing(ftp_.Features(), CurrentSite().Answer, ftp_.ListAll())
+                           && !deleteRunning_);
     ftp_.SetHostFileName(QString());
     ftp_.SetLocalFileName(listingFile_);
     if (!Start(QStringLiteral("LIST"), [this] { ftp_.Dir(); }))

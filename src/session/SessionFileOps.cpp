@@ -287,7 +287,7 @@ void TSession::QueueDeleteListing()
         return;
     }
     const QString here = ftp_.HostDirName();
-    const ParsedListing parsed = parseListingEntries(lines, ListingFormat::fromAnswer(CurrentSite().Answer));
+    const ParsedListing parsed = ParseListingLines(lines);
     for (const DirEntry& e : parsed.entries) {
         const QString name = e.name();
         if (!IsPlainName(name)) {

@@ -155,7 +155,7 @@ void TSession::MirrorListed()
         if (mirrorListError_.trimmed().isEmpty())
             mirrorListError_ = ftp_.LastResponse();
     } else {
-        mirrorListing_ = parseListingEntries(lines, ListingFormat::fromAnswer(CurrentSite().Answer)).entries;
+        mirrorListing_ = ParseListingLines(lines).entries;
     }
     if (!mirrorRemovalPath_.isEmpty()) {
         MirrorRemovalListed();
@@ -584,6 +584,7 @@ void TSession::MirrorRmdRefused()
 
 void TSession::ListRemovedFolder()
 {
+    ftp_.SetMachineListing(false);  // a folder to remove: LIST shows its links
     ftp_.SetHostFileName(mirrorRemovalPath_);
     ftp_.SetLocalFileName(listingFile_);
     if (!Start(QStringLiteral("LIST"), [this] { ftp_.Dir(); }))

@@ -151,6 +151,7 @@ void TSession::ListInAscii(void (TSession::*again)(), void (TSession::*failed)()
             (this->*failed)();
         return;
     }
+    ftp_.SetMachineListing(false);  // tree transfers and mirror levels: LIST (see ServerFeatures.h)
     ftp_.SetHostFileName(QString());
     ftp_.SetLocalFileName(listingFile_);
     if (!Start(QStringLiteral("LIST"), [this] { ftp_.Dir(); }))
@@ -180,8 +181,7 @@ void TSession::ShowRemoteListing()
         return;
     }
     listingRaw_ = TakeListingLines();
-    const TFTPServerObj& site = CurrentSite();
-    ParsedListing parsed = parseListingEntries(listingRaw_, ListingFormat::fromAnswer(site.Answer));
+    ParsedListing parsed = ParseListingLines(listingRaw_);
     if (!parsed.directory.isEmpty())
         ftp_.SetHostDirName(parsed.directory.trimmed());
     listingEntries_ = std::move(parsed.entries);

@@ -230,7 +230,7 @@ void TSession::QueueDownloadListing()
         DownloadNext();
         return;
     }
-    const ParsedListing parsed = parseListingEntries(lines, ListingFormat::fromAnswer(CurrentSite().Answer));
+    const ParsedListing parsed = ParseListingLines(lines);
     const double zone = CurrentSite().TimeZone;
     QStringList refused, links;
     for (const DirEntry& e : parsed.entries) {
@@ -383,7 +383,7 @@ void TSession::EnterUploadDir()
 void TSession::TakeUploadListing()
 {
     const QStringList lines = TakeListingLines();
-    treeListing_ = parseListingEntries(lines, ListingFormat::fromAnswer(CurrentSite().Answer)).entries;
+    treeListing_ = ParseListingLines(lines).entries;
     inTree_ = true;
     UploadNext();
 }

@@ -205,6 +205,8 @@ TEST(MlsdModes, OctalModesBecomeLetters)
     EXPECT_EQ(MlsdModeToAttributes(u"7777", QLatin1Char('d')), "drwsrwsrwt");
     EXPECT_EQ(MlsdModeToAttributes(u"7000", QLatin1Char('-')), "---S--S--T");
     EXPECT_EQ(MlsdModeToAttributes(u"0100644", QLatin1Char('-')), "-rw-r--r--");  // a whole st_mode
+    EXPECT_EQ(MlsdModeToAttributes(u"0o755", QLatin1Char('d')), "drwxr-xr-x");    // as pyftpdlib writes it
+    EXPECT_EQ(MlsdModeToAttributes(u"0o", QLatin1Char('d')), "");
     EXPECT_EQ(MlsdModeToAttributes(u"", QLatin1Char('-')), "");
     EXPECT_EQ(MlsdModeToAttributes(u"8", QLatin1Char('-')), "");
     EXPECT_EQ(MlsdModeToAttributes(u"12345678", QLatin1Char('-')), "");

@@ -115,7 +115,7 @@ TEST_F(DryRun, ChangesNothingAndAnnouncesWhatTheRunThenDoesInEveryDirection)
         const int from = h.pane.Lines().size();
         const QStringList planned = run(job(direction), true);
         for (const QString& verb : verbsSince(from))
-            EXPECT_TRUE(QStringList({"CDUP", "CWD", "LIST", "PASV", "TYPE"}).contains(verb)) << verb.toStdString();
+            EXPECT_TRUE(QStringList({"CDUP", "CWD", "LIST", "MLSD", "PASV", "TYPE"}).contains(verb)) << verb.toStdString();
         EXPECT_TRUE(verbsSince(from).contains("CDUP")) << "the folders on both sides were entered and left";
         EXPECT_EQ(tree(local.filePath("mirror")), localBefore);
         EXPECT_EQ(tree(remote), remoteBefore);
