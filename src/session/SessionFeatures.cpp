@@ -23,9 +23,17 @@ void TSession::AfterFeat()
         const bool machine = UseMachineListing(features, CurrentSite().Answer, ftp_.ListAll());
         timeCmd_ = quint8(TimeCommandModeFrom(features));
         pendingOpts_ = OptsAfterFeat(features);
-        Display(QStringLiteral("! Server features: %1%2")
-                    .arg(features.Names().isEmpty() ? QStringLiteral("none") : features.Names().join(QLatin1Char(' ')),
-                         machine ? QStringLiteral(" (the window lists through MLSD)") : QString()));
+        // What is taken from the reply, not the whole list: the log stays
+        // about what this connection does.
+        QStringList used;
+        if (machine)
+            used << QStringLiteral("listings through MLSD");
+        if (timeCmd_ == 0 || timeCmd_ == 1)
+            used << (timeCmd_ == 0 ? QStringLiteral("file times with MFMT") : QStringLiteral("file times with MDTM"));
+        if (features.Has(u"UTF8"))
+            used << QStringLiteral("UTF8");
+        Display(QStringLiteral("! Server features used: %1")
+                    .arg(used.isEmpty() ? QStringLiteral("none") : used.join(QStringLiteral(", "))));
     }
     NextOpts();
 }

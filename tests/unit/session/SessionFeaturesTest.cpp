@@ -67,7 +67,8 @@ TEST(SessionFeatures, AnOfferingServerGetsOptsAndListsThroughMlsd)
     const DirEntry& e = m->Entry(big);
     EXPECT_EQ(ListedFileTime(e.date(), e.time(), l.site.TimeZone),
               QDateTime(QDate(2024, 6, 15), QTime(8, 15, 30), Qt::UTC));
-    EXPECT_EQ(l.h.pane.Lines().filter("! Server features: MDTM MLST UTF8 SIZE (the window lists through MLSD)").size(), 1)
+    EXPECT_EQ(l.h.pane.Lines().filter("! Server features used: listings through MLSD, file times with MDTM, UTF8").size(),
+              1)
         << l.log();
 
     // Refresh lists through MLSD again.
