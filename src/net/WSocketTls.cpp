@@ -13,6 +13,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <map>
 #include <poll.h>
@@ -73,6 +74,10 @@ SSL_CTX* TlsClientContext(const QString& caFile, QString* error)
     static std::map<QString, SSL_CTX*> contexts;
     if (auto it = contexts.find(caFile); it != contexts.end())
         return it->second;
+    // OpenSSL writes to the socket with write(2), not send(MSG_NOSIGNAL): a
+    // peer that has closed would otherwise kill the whole process with
+    // SIGPIPE instead of failing this one connection with EPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
     if (!ctx) {
         *error = "cannot create a TLS context: " + TlsErrorReason();
