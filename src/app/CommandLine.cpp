@@ -10,9 +10,12 @@
 
 static void printHelp(QTextStream& out)
 {
-    out << "Usage: varnoth [OPTION]\n"
+    out << "Usage: varnoth [OPTION] [ftp://[USER[:PASSWORD]@]HOST[:PORT][/PATH]]\n"
            "A two-pane FTP client: local files on the left, saved sites or the\n"
            "server's directory on the right, the dialogue with the server below.\n"
+           "An ftp:// link opens a session to that server and directory, through\n"
+           "the saved site of the same host, port and user when there is one; a\n"
+           "missing password is asked for.\n"
            "\n"
            "Options:\n"
            "  --help     show this help and exit\n"
