@@ -40,6 +40,21 @@ bool freeOnIPv4(quint16 port)
     return probe.listen(QHostAddress::LocalHost, port);
 }
 
+// Listens on ::1 at a port that is free on 127.0.0.1 as well. Tests running
+// at the same time take ports too, so the system's first choice may be in
+// use on IPv4: another port is taken then.
+bool listenOnIPv6Only(QTcpServer& srv)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (!srv.listen(QHostAddress::LocalHostIPv6, 0))
+            return false;
+        if (freeOnIPv4(srv.serverPort()))
+            return true;
+        srv.close();
+    }
+    return false;
+}
+
 } // namespace
 
 TEST(WSocketIPv6, LiteralAddressesWithAndWithoutBrackets)
@@ -68,8 +83,7 @@ TEST(WSocketIPv6, LiteralAddressesWithAndWithoutBrackets)
 TEST(WSocketIPv6, TheAddressesOfANameAreTriedInTurn)
 {
     QTcpServer srv;
-    ASSERT_TRUE(srv.listen(QHostAddress::LocalHostIPv6, 0));
-    ASSERT_TRUE(freeOnIPv4(srv.serverPort()));
+    ASSERT_TRUE(listenOnIPv6Only(srv));
     const QString port = QString::number(srv.serverPort());
     {
         // 127.0.0.1 refuses, ::1 answers: one success, no failure reported.
@@ -86,10 +100,9 @@ TEST(WSocketIPv6, TheAddressesOfANameAreTriedInTurn)
     {
         // Every address refuses: the owner hears of the failure once.
         QTcpServer gone;
-        ASSERT_TRUE(gone.listen(QHostAddress::LocalHostIPv6, 0));
+        ASSERT_TRUE(listenOnIPv6Only(gone));
         const quint16 deadPort = gone.serverPort();
         gone.close();
-        ASSERT_TRUE(freeOnIPv4(deadPort));
         Connector c;
         c.s.SetAddrList({"127.0.0.1", "::1"});
         c.s.SetPort(QString::number(deadPort));
