@@ -71,9 +71,15 @@ bool isAddress(const QString& host)
 
 SSL_CTX* TlsClientContext(const QString& caFile, QString* error)
 {
-    static std::map<QString, SSL_CTX*> contexts;
+    struct FreeContext {
+        void operator()(SSL_CTX* ctx) const { SSL_CTX_free(ctx); }
+    };
+    // OpenSSL is set up before the table exists, so at exit the table and
+    // its contexts are freed before OpenSSL's own clean-up runs.
+    [[maybe_unused]] static const bool openSslReady = OPENSSL_init_ssl(0, nullptr) == 1;
+    static std::map<QString, std::unique_ptr<SSL_CTX, FreeContext>> contexts;
     if (auto it = contexts.find(caFile); it != contexts.end())
-        return it->second;
+        return it->second.get();
     // OpenSSL writes to the socket with write(2), not send(MSG_NOSIGNAL): a
     // peer that has closed would otherwise kill the whole process with
     // SIGPIPE instead of failing this one connection with EPIPE.
@@ -96,7 +102,7 @@ SSL_CTX* TlsClientContext(const QString& caFile, QString* error)
     SSL_CTX_sess_set_new_cb(ctx, keepNewSession);
     // Whole socket reads instead of one per record header and body.
     SSL_CTX_set_read_ahead(ctx, 1);
-    contexts[caFile] = ctx;
+    contexts[caFile].reset(ctx);
     return ctx;
 }
 
