@@ -38,7 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const QString path = ProgramDir + QLatin1String(kFolders[i]) + SiteListFileName;
         if (i < files.size()) {
             fuzz::writeFile(path, files[i]);
-            lines += files[i].count('\n') + 1;
+            // A lone CR ends a line as LF does, so both count (CR LF counts
+            // twice: this is an upper bound).
+            lines += files[i].count('\n') + files[i].count('\r') + 1;
         } else {
             QFile::remove(path);
         }
