@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 QString DefaultLanguageName() { return QStringLiteral("language"); }
 QString LanguageExtension() { return QStringLiteral(".lan"); }
@@ -81,7 +82,9 @@ TLangPairs ReadLanguageSection(const QString& filePath, const QString& section)
     raw.replace("\r\n", "\n");
     raw.replace('\r', '\n');
     TLangPairs out;
-    QStringList seen;
+    // Keys seen so far, case-folded: folded keys are equal exactly when the
+    // keys compare equal without regard to case.
+    QSet<QString> seen;
     bool inSection = false;
     for (QByteArray line : raw.split('\n')) {
         line.replace('\0', QByteArray());
@@ -101,9 +104,12 @@ TLangPairs ReadLanguageSection(const QString& filePath, const QString& section)
         if (eq <= 0)
             continue;
         const QString key = text.left(eq).trimmed();
-        if (key.isEmpty() || seen.contains(key, Qt::CaseInsensitive))
+        if (key.isEmpty())
+            continue;
+        const QString folded = key.toCaseFolded();
+        if (seen.contains(folded))
             continue; // the first of a doubled key counts
-        seen << key;
+        seen.insert(folded);
         out.append({key, text.mid(eq + 1).trimmed()});
     }
     return out;

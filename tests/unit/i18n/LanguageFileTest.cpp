@@ -102,6 +102,41 @@ TEST(LanguageFile, DamagedFileYieldsOnlyItsWellFormedLines)
     EXPECT_TRUE(ReadLanguageSection(dir.filePath("dir.lan"), "T_MAIN").isEmpty());
 }
 
+TEST(LanguageFile, OfADoubledKeyTheFirstLineCountsWhateverTheCase)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("doubled.lan");
+    // Case differences beyond ASCII: final and capital sigma fold together.
+    writeFile(path, "[T_MAIN]\nLabel1.Caption=first\nLABEL1.caption=second\n"
+                    "\xc3\x84rger.Caption=upper\n\xc3\xa4rger.Caption=lower\n"
+                    "x\xcf\x82.Hint=final sigma\nX\xce\xa3.Hint=capital sigma\n"
+                    "Label2.Caption=other\n");
+    const TLangPairs pairs = ReadLanguageSection(path, "T_MAIN");
+    const TLangPairs expected{{"Label1.Caption", "first"},
+                              {QString::fromUtf8("\xc3\x84rger.Caption"), "upper"},
+                              {QString::fromUtf8("x\xcf\x82.Hint"), "final sigma"},
+                              {"Label2.Caption", "other"}};
+    EXPECT_EQ(pairs, expected);
+
+    // Many keys, each doubled in other case after all of them: every key once,
+    // in file order, with its first value.
+    constexpr int kKeys = 50000;
+    QByteArray many = "[T_MAIN]\n";
+    for (int i = 0; i < kKeys; ++i)
+        many += "Item" + QByteArray::number(i) + ".Caption=v" + QByteArray::number(i) + "\n";
+    for (int i = 0; i < kKeys; ++i)
+        many += "ITEM" + QByteArray::number(i) + ".CAPTION=again\n";
+    writeFile(path, many);
+    const TLangPairs read = ReadLanguageSection(path, "T_MAIN");
+    ASSERT_EQ(read.size(), kKeys);
+    for (int i = 0; i < kKeys; ++i) {
+        if (read[i].first != QStringLiteral("Item%1.Caption").arg(i) || read[i].second != QStringLiteral("v%1").arg(i)) {
+            ADD_FAILURE() << "pair " << i << ": " << read[i].first.toStdString() << "=" << read[i].second.toStdString();
+            break;
+        }
+    }
+}
+
 TEST(LanguageFile, WritingASectionOverwritesItsKeysAndKeepsTheRest)
 {
     QTemporaryDir dir;
