@@ -133,3 +133,75 @@ TEST(CliTls, OptionalTlsGoesOnWithoutItRequiredTlsStopsBeforeTheLogin)
                 && help.out.contains("ftps://"))
         << help.out.constData();
 }
+
+// The same over ::1 only: ftps://[::1]:port/ against implicit vsftpd, trusted
+// by the fingerprint it names, and ftp://[::1]:port/ with --tls-required and
+// the test CA against vsftpd and pyftpdlib (a certificate for IP ::1),
+// passive (EPSV) and active (EPRT), every data connection over TLS.
+TEST(CliTls, IPv6UrlsWithFingerprintOrCaTransferBothWays)
+{
+    QTemporaryDir certs;
+    QString error;
+    ASSERT_TRUE(testtls::makeCertificate(certs.path(), {"ca", "Varnoth Test CA", "", -1, 30, false}, &error))
+        << error.toStdString();
+    ASSERT_TRUE(testtls::makeCertificate(certs.path(), {"v6", "::1", "IP:::1", -1, 30, true}, &error))
+        << error.toStdString();
+    QTemporaryDir tmp;
+    {
+        testftp::FtpServer srv;
+        srv.setAddress("::1");
+        START_OR_SKIP(srv.startVsftpdTls({true, {}, {}}, &why));
+        putFile(QDir(srv.dataDir()).filePath("six.txt"), QByteArray("implicit TLS on ::1\n").repeated(20000));
+        const QString url = QStringLiteral("ftps://[::1]:%1/pub/six.txt").arg(srv.port());
+        const CliResult refused = runCli({"get", url, tmp.filePath("six")});
+        EXPECT_EQ(refused.exitCode, 1) << refused.err.constData();
+        const QRegularExpressionMatch m = QRegularExpression("--fingerprint ((?:[0-9A-F]{2}:){31}[0-9A-F]{2})")
+                                              .match(QString::fromUtf8(refused.err));
+        ASSERT_TRUE(m.hasMatch()) << refused.err.constData();
+        EXPECT_FALSE(QFile::exists(tmp.filePath("six")));
+        const CliResult ok = runCli({"get", "--fingerprint", m.captured(1), url, tmp.filePath("six")});
+        ASSERT_EQ(ok.exitCode, 0) << ok.err.constData();
+        EXPECT_EQ(fileBytes(tmp.filePath("six")), QByteArray("implicit TLS on ::1\n").repeated(20000));
+    }
+    QByteArray content(2 * 1024 * 1024 + 9, Qt::Uninitialized);
+    for (int i = 0; i < content.size(); ++i)
+        content[i] = char((i * 29 + i / 1009) & 0xff);
+    putFile(tmp.filePath("up.bin"), content);
+    for (const bool pyftpdlib : {false, true}) {
+        SCOPED_TRACE(pyftpdlib ? "pyftpdlib" : "vsftpd");
+        testftp::FtpServer srv;
+        srv.setAddress("::1");
+        const testftp::TlsSetup tls{false, certs.filePath("v6.pem"), certs.filePath("v6.key")};
+        START_OR_SKIP(pyftpdlib ? srv.startPyftpdlibTls(tls, &why) : srv.startVsftpdTls(tls, &why));
+        const QString login = pyftpdlib ? QStringLiteral("alice:wonder@") : QString();
+        const QString base = QStringLiteral("ftp://%1[::1]:%2/%3").arg(login).arg(srv.port()).arg(srv.remotePrefix());
+        for (const QString& mode : {QString(), QStringLiteral("--active")}) {
+            SCOPED_TRACE(mode.toStdString());
+            QStringList opts = {"--tls-required", "--cacert", certs.filePath("ca.pem"), "-v"};
+            if (!mode.isEmpty())
+                opts << mode;
+            const CliResult put = runCli(QStringList{"put"} + opts + QStringList{tmp.filePath("up.bin"), base + "up.bin"});
+            ASSERT_EQ(put.exitCode, 0) << put.err.constData();
+            EXPECT_EQ(fileBytes(QDir(srv.dataDir()).filePath("up.bin")), content);
+            EXPECT_TRUE(put.err.contains(mode == "--active" ? "> EPRT |2|::1|" : "> EPSV")) << put.err.constData();
+            QFile::remove(tmp.filePath("down.bin"));
+            const CliResult get = runCli(QStringList{"get"} + opts + QStringList{base + "up.bin", tmp.filePath("down.bin")});
+            ASSERT_EQ(get.exitCode, 0) << get.err.constData();
+            EXPECT_EQ(fileBytes(tmp.filePath("down.bin")), content);
+            const CliResult ls = runCli(QStringList{"ls"} + opts + QStringList{base});
+            ASSERT_EQ(ls.exitCode, 0) << ls.err.constData();
+            EXPECT_TRUE(ls.out.contains("up.bin")) << ls.out.constData();
+        }
+    }
+    // A certificate for 127.0.0.1 on ::1, though its CA is trusted: refused
+    // with both names, nothing written.
+    ASSERT_TRUE(testtls::makeCertificate(certs.path(), {"v4", "127.0.0.1", "IP:127.0.0.1", -1, 30, true}, &error))
+        << error.toStdString();
+    testftp::FtpServer srv;
+    srv.setAddress("::1");
+    START_OR_SKIP(srv.startVsftpdTls({false, certs.filePath("v4.pem"), certs.filePath("v4.key")}, &why));
+    const CliResult wrongName = runCli({"ls", "--tls-required", "--cacert", certs.filePath("ca.pem"),
+                                        QStringLiteral("ftp://[::1]:%1/pub/").arg(srv.port())});
+    EXPECT_EQ(wrongName.exitCode, 1);
+    EXPECT_TRUE(wrongName.err.contains("issued for 127.0.0.1, not for ::1")) << wrongName.err.constData();
+}

@@ -132,7 +132,7 @@ bool FtpServer::startPyftpdlibTls(const TlsSetup& tls, QString* error)
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
-port, root, user, password, cert, key = sys.argv[1:7]
+port, root, user, password, cert, key, address = sys.argv[1:8]
 auth = DummyAuthorizer()
 auth.add_user(user, password, root, perm="elradfmwMT")
 TLS_FTPHandler.authorizer = auth
@@ -141,11 +141,12 @@ TLS_FTPHandler.keyfile = key
 TLS_FTPHandler.tls_control_required = True
 TLS_FTPHandler.tls_data_required = True
 TLS_FTPHandler.permit_foreign_addresses = True
-server = FTPServer(("127.0.0.1", int(port)), TLS_FTPHandler)
+server = FTPServer((address, int(port)), TLS_FTPHandler)
 server.serve_forever()
 )");
     return launch(testenv::systemPython(),
-                  {script, QString::number(m_port), m_dataDir, m_user, m_password, m_certFile, m_keyFile}, error);
+                  {script, QString::number(m_port), m_dataDir, m_user, m_password, m_certFile, m_keyFile, m_address},
+                  error);
 }
 
 bool FtpServer::startPyftpdlib(QString* error)
