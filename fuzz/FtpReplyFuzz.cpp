@@ -27,46 +27,47 @@ struct Reading {
 };
 
 // Feeds stream in receives whose sizes come from seed (1 to 64 bytes, or
-// all at once for seed 0), the way ControlDataAvailable reads the socket.
+// all at once for seed 0), through the client's own receive loop.
 Reading read(const QByteArray& stream, bool acceptLF, unsigned seed)
 {
     Reading out;
     FtpReplyReader reader;
     qsizetype at = 0;
     unsigned state = seed * 2654435761u + 1;
-    QByteArray bytes;
-    while (at < stream.size()) {
-        const int room = reader.Room();
-        if (room <= 0) {
-            out.tooLong = true;
-            break;
-        }
+    const auto receive = [&](char* buffer, int room) {
         state = state * 1103515245u + 12345u;
         const qsizetype want = seed == 0 ? stream.size() : 1 + (state >> 16) % 64;
         const int n = int(std::min<qsizetype>({want, qsizetype(room), stream.size() - at}));
-        std::memcpy(reader.FreeSpace(), stream.constData() + at, size_t(n));
-        reader.Added(n);
+        std::memcpy(buffer, stream.constData() + at, size_t(n));
         at += n;
-        while (reader.TakeLine(acceptLF, bytes)) {
-            FUZZ_CHECK(bytes.size() < FtpReplyReader::kBufSize);
-            FUZZ_CHECK(!bytes.endsWith('\r') && !bytes.endsWith('\n'));
-            const QString text = ftpcodec::decode(bytes);
-            const bool final = reader.EndsReply(text);
-            if (final) {
-                const int status = FtpReplyReader::ParseStatus(text);
-                FUZZ_CHECK(status > -1000000 && status < 1000000);
-                if (status == 227) {
-                    const std::optional<quint16> port = PassivePortOf(text);
-                    FUZZ_CHECK(!port || *port <= 65535);
-                }
-                if (status == 229) {
-                    QString why;
-                    const int port = ParseEpsvPort(text, &why);
-                    FUZZ_CHECK(port >= 0 && port <= 65535);
-                    FUZZ_CHECK(port != 0 || !why.isEmpty());
-                }
+        return n;
+    };
+    const auto onLine = [&](const QByteArray& bytes) {
+        FUZZ_CHECK(bytes.size() < FtpReplyReader::kBufSize);
+        FUZZ_CHECK(!bytes.endsWith('\r') && !bytes.endsWith('\n'));
+        const QString text = ftpcodec::decode(bytes);
+        const bool final = reader.EndsReply(text);
+        if (final) {
+            const int status = FtpReplyReader::ParseStatus(text);
+            FUZZ_CHECK(status > -1000000 && status < 1000000);
+            if (status == 227) {
+                const std::optional<quint16> port = PassivePortOf(text);
+                FUZZ_CHECK(!port || *port <= 65535);
             }
-            out.lines.push_back({text, final});
+            if (status == 229) {
+                QString why;
+                const int port = ParseEpsvPort(text, &why);
+                FUZZ_CHECK(port >= 0 && port <= 65535);
+                FUZZ_CHECK(port != 0 || !why.isEmpty());
+            }
+        }
+        out.lines.push_back({text, final});
+        return true;
+    };
+    while (at < stream.size()) {
+        if (reader.ReceiveLines(acceptLF, receive, onLine) == FtpReplyReader::Received::TooLong) {
+            out.tooLong = true;
+            break;
         }
         FUZZ_CHECK(reader.Pending() >= 0 && reader.Pending() < FtpReplyReader::kBufSize);
     }

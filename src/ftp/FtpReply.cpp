@@ -12,25 +12,8 @@ void TCustomFtpCli::ControlDataAvailable(quint16)
 {
     if (m_tlsGate)
         return;  // nothing is read before the certificate is trusted
-    const int room = m_reply.Room();
-    if (room <= 0) {
-        // A line that fills the whole buffer without a line end ends the session.
-        Display(QStringLiteral("! Reply line too long, closing the connection"));
-        m_reply.ClearBuffer();
-        m_control->Close();
-        return;
-    }
-    const int n = m_control->Receive(m_reply.FreeSpace(), room);
-    if (n == 0) {
-        m_control->Close();
-        return;
-    }
-    if (n < 0)
-        return;
-    m_reply.Added(n);
-    const bool acceptLF = m_options & ftpAcceptLF;
-    QByteArray bytes;
-    while (m_reply.TakeLine(acceptLF, bytes)) {
+    const auto receive = [this](char* buffer, int room) { return m_control->Receive(buffer, room); };
+    const auto onLine = [this](const QByteArray& bytes) {
         bool latin1 = false;
         m_lastResponse = ftpcodec::decode(bytes, &latin1);
         if (latin1)
@@ -38,10 +21,19 @@ void TCustomFtpCli::ControlDataAvailable(quint16)
         if (OnResponse)
             OnResponse(this);
         HandleReplyLine();
-        if (m_control->State() != wsConnected) {
-            m_reply.ClearBuffer();
-            break;
-        }
+        return m_control->State() == wsConnected;  // a closed session reads no further
+    };
+    switch (m_reply.ReceiveLines(m_options & ftpAcceptLF, receive, onLine)) {
+    case FtpReplyReader::Received::TooLong:
+        Display(QStringLiteral("! Reply line too long, closing the connection"));
+        m_control->Close();
+        break;
+    case FtpReplyReader::Received::Closed:
+        m_control->Close();
+        break;
+    case FtpReplyReader::Received::Lines:
+    case FtpReplyReader::Received::Nothing:
+        break;
     }
 }
 

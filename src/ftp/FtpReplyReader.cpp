@@ -2,6 +2,30 @@
 
 #include <cstring>
 
+FtpReplyReader::Received FtpReplyReader::ReceiveLines(bool acceptLF,
+        const std::function<int(char*, int)>& receive, const std::function<bool(const QByteArray&)>& onLine)
+{
+    const int room = kBufSize - 1 - m_count;
+    if (room <= 0) {
+        m_count = 0;
+        return Received::TooLong;
+    }
+    const int n = receive(m_buf + m_count, room);
+    if (n == 0)
+        return Received::Closed;
+    if (n < 0)
+        return Received::Nothing;
+    m_count += n;
+    QByteArray line;
+    while (TakeLine(acceptLF, line)) {
+        if (!onLine(line)) {
+            m_count = 0;
+            break;
+        }
+    }
+    return Received::Lines;
+}
+
 bool FtpReplyReader::TakeLine(bool acceptLF, QByteArray& line)
 {
     int end = -1;     // index of the first byte after the line end

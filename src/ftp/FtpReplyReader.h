@@ -1,26 +1,35 @@
 #pragma once
 // The control connection's reply reading without the socket: bytes in, reply
-// lines out, and where a multi-line reply ends. The client receives straight
-// into the reader's buffer; the fuzz harness feeds the same reader.
+// lines out, and where a multi-line reply ends. The client and the fuzz
+// harness both receive through ReceiveLines, the one receive loop.
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class FtpReplyReader {
 public:
     static constexpr int kBufSize = 4096;
 
-    // Bytes the next receive may add; 0 or less when one line without its
-    // end fills the whole buffer (the client then ends the session).
-    int Room() const { return kBufSize - 1 - m_count; }
-    char* FreeSpace() { return m_buf + m_count; }
-    void Added(int n) { m_count += n; }
-    int Pending() const { return m_count; }
+    // What one receive came to.
+    enum class Received {
+        Lines,    // bytes arrived (whole lines, if any, went to onLine)
+        Nothing,  // no bytes yet
+        Closed,   // the peer closed the connection
+        TooLong,  // one line without its end fills the whole buffer: the
+                  // buffer is dropped and nothing was received
+    };
 
-    // Takes the next whole line off the front, without its CR/LF. A line ends
-    // with CR LF, or with a bare LF when acceptLF. False while no line is whole.
-    bool TakeLine(bool acceptLF, QByteArray& line);
+    // One receive into the reader's buffer, then every whole line off the
+    // front. receive(buffer, room) reads up to room bytes and returns their
+    // count (0: the peer closed, below 0: nothing there yet). onLine gets each
+    // line without its CR/LF (a line ends with CR LF, or with a bare LF when
+    // acceptLF) and returns false to stop: the rest of the buffer is dropped.
+    Received ReceiveLines(bool acceptLF, const std::function<int(char* buffer, int room)>& receive,
+                          const std::function<bool(const QByteArray& line)>& onLine);
+
+    int Pending() const { return m_count; }
 
     // Tracks multi-line replies: true when line is the last line of a reply.
     // A reply is "ddd text", or "ddd-text" ... up to the line that starts
@@ -35,6 +44,9 @@ public:
     static int ParseStatus(const QString& line);
 
 private:
+    // Takes the next whole line off the front; false while no line is whole.
+    bool TakeLine(bool acceptLF, QByteArray& line);
+
     char m_buf[kBufSize];
     int m_count = 0;
     int m_multiLineCode = 0;  // code of the multi-line reply being read
