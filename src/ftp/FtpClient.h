@@ -278,7 +278,7 @@ protected:
     void ProtReply();
     void TlsLoginFailed(int code, const QString& msg);
     void StartDataTls(Handler secured);
-    void DataTlsFailed(quint16 error);
+    void DataTlsFailed(quint16 error, const QString& why);
     void DownloadSecured();
     void UploadSecured();
 

@@ -170,7 +170,19 @@ void TCustomFtpCli::StartDataTls(Handler secured)
     m_data->OnTlsHandshakeDone = [this, secured](TCustomWSocket*, quint16 e) {
         Guarded([&] {
             if (e != 0) {
-                DataTlsFailed(e);
+                DataTlsFailed(e, m_data->TlsErrorText());
+                return;
+            }
+            // The data must come from the server the user trusted: a data
+            // connection whose certificate is not the control connection's
+            // may be someone else's, however valid it is on its own.
+            const QString control = m_control->TlsCertificate().Sha256;
+            const QString data = m_data->TlsCertificate().Sha256;
+            if (data != control) {
+                DataTlsFailed(wsock::TLS_UNTRUSTED,
+                              QStringLiteral("the server's certificate is not the control connection's (SHA-256 %1 "
+                                             "instead of %2); the transfer is refused")
+                                  .arg(data.isEmpty() ? QStringLiteral("none") : data, control));
                 return;
             }
             if (!m_data->TlsSessionReused())
@@ -200,14 +212,14 @@ TTlsResumable TCustomFtpCli::NextDataSession()
     return m_tlsLastUsed;
 }
 
-// The data connection could not be secured: nothing of the transfer has
-// moved. The connection goes, and the request ends with the server's final
+// The data connection could not be secured, or not with the control
+// connection's certificate: nothing of the transfer has moved. The connection goes, and the request ends with the server's final
 // reply to the transfer command, as failed.
-void TCustomFtpCli::DataTlsFailed(quint16 error)
+void TCustomFtpCli::DataTlsFailed(quint16 error, const QString& why)
 {
     const bool upload = m_currentStep == stepStor || m_currentStep == stepAppe;
-    SetErrorMessage("426 Data connection: " + m_data->TlsErrorText() + " (#" + QString::number(error) + ")");
-    Display("! Data connection: " + m_data->TlsErrorText());
+    SetErrorMessage("426 Data connection: " + why + " (#" + QString::number(error) + ")");
+    Display("! Data connection: " + why);
     m_dataError = error;
     m_data->OnSessionClosed = nullptr;
     m_data->OnDataAvailable = nullptr;

@@ -25,13 +25,17 @@ FaultServer::~FaultServer()
     }
 }
 
-bool FaultServer::start(const QString& mode, const QString& cert, const QString& key, QString* error)
+bool FaultServer::start(const QString& mode, const QString& cert, const QString& key, QString* error,
+                        const QString& dataCert, const QString& dataKey)
 {
     m_port = testenv::freePort();
     m_proc = std::make_unique<QProcess>();
     m_proc->setProcessChannelMode(QProcess::MergedChannels);
-    m_proc->start(testenv::systemPython(), {testenv::sourceDir() + "/tests/support/helpers/tls_fault_ftp.py", mode,
-                                            QString::number(m_port), cert, key});
+    QStringList args = {testenv::sourceDir() + "/tests/support/helpers/tls_fault_ftp.py", mode,
+                        QString::number(m_port), cert, key};
+    if (!dataCert.isEmpty())
+        args << dataCert << dataKey;
+    m_proc->start(testenv::systemPython(), args);
     if (!m_proc->waitForStarted(5000) || !testenv::waitForPort(m_port, 10000)) {
         *error = "tls_fault_ftp.py did not come up: " + QString::fromLocal8Bit(m_proc->readAll());
         return false;

@@ -24,8 +24,11 @@ bool makeCertificate(const QString& dir, const CertRecipe& recipe, QString* erro
 class FaultServer {
 public:
     ~FaultServer();
-    // mode: garbage, close, plain-data, truncate, serve (see the script).
-    bool start(const QString& mode, const QString& cert, const QString& key, QString* error);
+    // mode: garbage, close, plain-data, truncate, serve, other-cert (see
+    // the script). dataCert and dataKey: the certificate
+    // of the data connections in mode other-cert.
+    bool start(const QString& mode, const QString& cert, const QString& key, QString* error,
+               const QString& dataCert = {}, const QString& dataKey = {});
     quint16 port() const { return m_port; }
 
 private:

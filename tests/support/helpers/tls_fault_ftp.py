@@ -5,7 +5,9 @@
 #   plain-data  TLS on the control connection, a RETR's data in the clear
 #   truncate    a RETR's data over TLS, ended without close_notify
 #   serve       well-behaved login (for certificate checks)
-#   tls_fault_ftp.py MODE PORT CERT KEY
+#   other-cert  data connections (RETR, STOR) secured with DATA_CERT and
+#               DATA_KEY instead of the control connection's certificate
+#   tls_fault_ftp.py MODE PORT CERT KEY [DATA_CERT DATA_KEY]
 import socket
 import ssl
 import sys
@@ -13,6 +15,10 @@ import sys
 mode, port, cert, key = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
 ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
 ctx.load_cert_chain(cert, key)
+data_ctx = ctx
+if len(sys.argv) > 6:
+    data_ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    data_ctx.load_cert_chain(sys.argv[5], sys.argv[6])
 PAYLOAD = bytes(range(256)) * 800
 
 
@@ -65,14 +71,32 @@ def serve(conn):
                 data.sendall(PAYLOAD)
                 data.close()
             else:
-                data = ctx.wrap_socket(data, server_side=True)
-                data.sendall(PAYLOAD)
-                if mode == "truncate":
-                    # The TCP connection ends without close_notify.
+                try:
+                    data = data_ctx.wrap_socket(data, server_side=True)
+                    data.sendall(PAYLOAD)
+                    if mode == "truncate":
+                        # The TCP connection ends without close_notify.
+                        data.close()
+                    else:
+                        data.unwrap().close()
+                except (OSError, ssl.SSLError):
+                    # The client refused this data connection.
                     data.close()
-                else:
-                    data.unwrap().close()
+                    send("426 data connection closed")
+                    continue
             send("226 done")
+        elif verb == "STOR":
+            send("150 send it")
+            data, _ = state["pasv"].accept()
+            try:
+                data = data_ctx.wrap_socket(data, server_side=True)
+                while data.recv(65536):
+                    pass
+                data.close()
+                send("226 stored")
+            except (OSError, ssl.SSLError):
+                data.close()
+                send("426 data connection closed")
         elif verb == "QUIT":
             send("221 bye")
             return

@@ -1,13 +1,16 @@
 // FTP over TLS when something is wrong: a server without TLS when TLS is
 // required (transcript), a handshake that fails, certificates that must not
-// be trusted on their own, a plain data connection after PROT P and a data
-// connection cut without close_notify. Each a failed request with its cause
-// in words, never a hang, never a login in the clear, never a success.
+// be trusted on their own, a plain data connection after PROT P, a data
+// connection cut without close_notify or secured with another certificate
+// than the control connection's. Each a failed request with its cause in
+// words, never a hang, never a login in the clear, never a success.
 #include "FtpHarness.h"
 #include "TlsFixtures.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 
 namespace {
 
@@ -174,4 +177,64 @@ TEST(FtpTlsFault, DataConnectionInTheClearOrCutWithoutCloseNotifyFailsTheDownloa
         EXPECT_EQ(h.lastError(), c.error) << h.ftp.ErrorMessage().toStdString();
         EXPECT_TRUE(h.ftp.ErrorMessage().contains(c.text)) << h.ftp.ErrorMessage().toStdString();
     }
+}
+
+namespace {
+
+// The SHA-256 fingerprint of a PEM certificate as the client writes it.
+QString fingerprintOf(const QString& pem)
+{
+    QProcess p;
+    p.start(testenv::findProgram("openssl"), {"x509", "-noout", "-fingerprint", "-sha256", "-in", pem});
+    p.waitForFinished(20000);
+    return QString::fromLatin1(p.readAllStandardOutput()).trimmed().section('=', 1);
+}
+
+} // namespace
+
+// A data connection secured with another certificate than the control
+// connection's fails the download and the upload, naming both fingerprints;
+// nothing of the download reaches the local file.
+TEST(FtpTlsFault, DataConnectionWithAnotherCertificateFailsTheTransfer)
+{
+    TlsDir certs;
+    QString error;
+    ASSERT_TRUE(certs.make({"other"}, &error)) << error.toStdString();
+    const QString otherCert = certs.cert, otherKey = certs.key;
+    ASSERT_TRUE(certs.make({"server"}, &error)) << error.toStdString();
+    const QString controlSha = fingerprintOf(certs.cert), dataSha = fingerprintOf(otherCert);
+    ASSERT_EQ(controlSha.size(), 95);
+    ASSERT_NE(controlSha, dataSha);
+    testtls::FaultServer srv;
+    ASSERT_TRUE(srv.start("other-cert", certs.cert, certs.key, &error, otherCert, otherKey)) << error.toStdString();
+    FtpHarness h;
+    sameDir(h, srv, ftpSecExplicitRequired);
+    int asked = 0;
+    h.ftp.OnCertificate = [&](TCustomFtpCli*, const TTlsCertificateInfo& cert, QString&) {
+        ++asked;
+        EXPECT_EQ(cert.Sha256, controlSha);
+        return true;
+    };
+    ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
+    ASSERT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
+    const QString why = QStringLiteral("the server's certificate is not the control connection's (SHA-256 %1 instead "
+                                       "of %2); the transfer is refused").arg(dataSha, controlSha);
+
+    h.ftp.SetHostFileName("file.bin");
+    h.ftp.SetLocalFileName(h.path("file.bin"));
+    ASSERT_TRUE(h.run([&] { h.ftp.Get(); }, 15000)) << h.display.join('\n').toStdString();
+    EXPECT_EQ(h.lastError(), wsock::TLS_UNTRUSTED);
+    EXPECT_EQ(h.ftp.ErrorMessage(), "426 Data connection: " + why + " (#20104)");
+    EXPECT_TRUE(h.display.contains("! Data connection: " + why)) << h.display.join('\n').toStdString();
+    EXPECT_EQ(QFileInfo(h.path("file.bin")).size(), 0);
+
+    writeFile(h.path("up.bin"), QByteArray(300000, 'u'));
+    h.ftp.SetHostFileName("up.bin");
+    h.ftp.SetLocalFileName(h.path("up.bin"));
+    ASSERT_TRUE(h.run([&] { h.ftp.Put(); }, 15000)) << h.display.join('\n').toStdString();
+    EXPECT_EQ(h.lastError(), wsock::TLS_UNTRUSTED);
+    EXPECT_EQ(h.ftp.ErrorMessage(), "426 Data connection: " + why + " (#20104)");
+    // The data connections asked nobody: the control connection's decision
+    // stands, and a different certificate is simply refused.
+    EXPECT_EQ(asked, 1);
 }
