@@ -343,6 +343,11 @@ void TCustomFtpCli::ControlSessionConnected(quint16 error)
 void TCustomFtpCli::ControlSessionClosed(quint16 error)
 {
     const bool aborting = m_state == ftpStAbort;
+    // Many servers end the control connection after QUIT (and its 221)
+    // without TLS's closing message: nothing more was to come, so that is a
+    // normal end, not a cut one.
+    if (error == wsock::TLS_TRUNCATED && (m_currentStep == stepQuit || m_statusCode == 221))
+        error = 0;
     m_tlsGate = false;
     const bool wasWaiting = m_state == ftpStWaitingResponse || m_state == ftpStWaitingBanner;
     if (m_connected) {

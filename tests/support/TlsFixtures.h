@@ -24,8 +24,8 @@ bool makeCertificate(const QString& dir, const CertRecipe& recipe, QString* erro
 class FaultServer {
 public:
     ~FaultServer();
-    // mode: garbage, close, plain-data, truncate, serve, other-cert (see
-    // the script). dataCert and dataKey: the certificate
+    // mode: garbage, close, plain-data, truncate, serve, other-cert,
+    // quit-silent (see the script). dataCert and dataKey: the certificate
     // of the data connections in mode other-cert.
     bool start(const QString& mode, const QString& cert, const QString& key, QString* error,
                const QString& dataCert = {}, const QString& dataKey = {});

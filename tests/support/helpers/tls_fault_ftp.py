@@ -7,6 +7,9 @@
 #   serve       well-behaved login (for certificate checks)
 #   other-cert  data connections (RETR, STOR) secured with DATA_CERT and
 #               DATA_KEY instead of the control connection's certificate
+#   quit-silent QUIT ends the connection with neither 221 nor close_notify
+# In every mode the control connection ends after 221 without close_notify,
+# as many servers end it.
 #   tls_fault_ftp.py MODE PORT CERT KEY [DATA_CERT DATA_KEY]
 import socket
 import ssl
@@ -98,7 +101,9 @@ def serve(conn):
                 data.close()
                 send("426 data connection closed")
         elif verb == "QUIT":
-            send("221 bye")
+            if mode != "quit-silent":
+                send("221 bye")
+            # The TCP connection ends without close_notify.
             return
         else:
             send("502 not here")

@@ -3,7 +3,8 @@
 // be trusted on their own, a plain data connection after PROT P, a data
 // connection cut without close_notify or secured with another certificate
 // than the control connection's. Each a failed request with its cause in
-// words, never a hang, never a login in the clear, never a success.
+// words, never a hang, never a login in the clear, never a success. And the
+// one close without close_notify that is no failure: after QUIT.
 #include "FtpHarness.h"
 #include "TlsFixtures.h"
 
@@ -237,4 +238,34 @@ TEST(FtpTlsFault, DataConnectionWithAnotherCertificateFailsTheTransfer)
     // The data connections asked nobody: the control connection's decision
     // stands, and a different certificate is simply refused.
     EXPECT_EQ(asked, 1);
+}
+
+// The control connection ended without close_notify after QUIT, with or
+// without a 221 first: a normal end, no error anywhere.
+TEST(FtpTlsFault, QuitAnsweredByACloseWithoutCloseNotifyIsANormalEnd)
+{
+    TlsDir certs;
+    QString error;
+    ASSERT_TRUE(certs.make({"server"}, &error)) << error.toStdString();
+    for (const char* mode : {"serve", "quit-silent"}) {
+        SCOPED_TRACE(mode);
+        testtls::FaultServer srv;
+        ASSERT_TRUE(srv.start(mode, certs.cert, certs.key, &error)) << error.toStdString();
+        FtpHarness h;
+        sameDir(h, srv, ftpSecExplicitRequired);
+        h.ftp.OnCertificate = [](TCustomFtpCli*, const TTlsCertificateInfo&, QString&) { return true; };
+        QList<int> closed;
+        h.ftp.OnSessionClosed = [&](TCustomFtpCli*, quint16 e) { closed << e; };
+        ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
+        ASSERT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
+        ASSERT_TRUE(h.run([&] { h.ftp.Quit(); }));
+        EXPECT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
+        EXPECT_EQ(h.lastRq(), ftpRqQuit);
+        ASSERT_TRUE(testenv::waitFor([&] { return !closed.isEmpty(); }));
+        EXPECT_EQ(closed, QList<int>{0});
+        EXPECT_TRUE(h.ftp.ErrorMessage().isEmpty()) << h.ftp.ErrorMessage().toStdString();
+        const QString log = h.display.join('\n');
+        EXPECT_FALSE(log.contains("close_notify") || log.contains("20102") || log.contains("426")) << log.toStdString();
+        EXPECT_FALSE(h.ftp.Connected());
+    }
 }
