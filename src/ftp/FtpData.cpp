@@ -63,7 +63,7 @@ void TCustomFtpCli::DoPort()
         sockaddr_in local{};
         m_control->GetSockName(local);
         const quint32 a = ntohl(local.sin_addr.s_addr);
-        if (v6)
+        if (v6 || m_extended)
             cmd = EprtCommand(m_control->GetXAddr(), port);
         else if (m_control->Addr() == QLatin1String("127.0.0.1"))
             cmd = QStringLiteral("PORT 127,0,0,1,%1,%2").arg(port >> 8).arg(port & 0xff);
@@ -87,10 +87,35 @@ bool TCustomFtpCli::ControlIsIPv6()
 
 // The reply to PASV, EPSV, PORT or EPRT. A direct connection whose PASV is
 // refused (5xx) or answered with a reply that cannot be used tries EPSV once;
-// when EPSV serves, it is used for the rest of the connection. A malformed
-// EPSV reply fails the step here, before a transfer command goes out.
+// one whose PORT is refused as not understood or not implemented (500, 501,
+// 502) tries EPRT once. When the extended command serves, it is used for the
+// rest of the connection. A malformed EPSV reply fails the step here, before
+// a transfer command goes out.
 void TCustomFtpCli::PortDone()
 {
+    const bool portSent = !m_passive && !m_extended && !ControlIsIPv6();
+    if (portSent && !m_extendedTried && m_connectionType == ftpDirect
+        && (m_statusCode == 500 || m_statusCode == 501 || m_statusCode == 502)) {
+        m_extendedTried = true;
+        Display(QStringLiteral("! PORT failed (%1), trying EPRT").arg(m_lastResponse));
+        m_errorMessage.clear();
+        m_error = 0;
+        m_extended = true;
+        sockaddr_in bound{};
+        m_data->GetSockName(bound);
+        m_okResponses = {200};
+        m_next = &TCustomFtpCli::NextReply;
+        m_done = &TCustomFtpCli::PortDone;
+        SendCommand(EprtCommand(m_control->GetXAddr(), ntohs(bound.sin_port)));
+        return;
+    }
+    if (!m_passive && m_error != 0 && m_extended && m_extendedTried && !ControlIsIPv6()) {
+        // The fallback did not serve either: PORT again next time.
+        m_extended = false;
+        m_errorMessage.clear();
+        SetErrorMessage("PORT and EPRT both refused; the server takes no active data connection: " + m_lastResponse);
+        Display("! " + m_errorMessage);
+    }
     const bool pasvSent = m_passive && !m_extended && !ControlIsIPv6();
     bool unusable = false;
     if (pasvSent && m_error == 0 && m_statusCode == 227) {

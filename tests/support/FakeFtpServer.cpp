@@ -133,12 +133,8 @@ void FakeFtpServer::handleLine(const QByteArray& line)
         } else if (verb == "EPSV" && r.text.startsWith("229")) {
             m_epsvText = r.text;
         } else {
-            if (verb == "PORT") {
-                const QList<QByteArray> parts = arg.split(',');
-                if (parts.size() == 6)
-                    m_activePort = quint16(parts[4].toInt() * 256 + parts[5].toInt());
-                m_passive = false;
-            }
+            if (verb == "PORT" || verb == "EPRT")
+                takeActivePort(verb, arg);
             send(r);
             return;
         }
@@ -165,12 +161,8 @@ void FakeFtpServer::handleLine(const QByteArray& line)
         sendText(text);
         return;
     }
-    if (verb == "PORT") {
-        const QList<QByteArray> parts = arg.split(',');
-        if (parts.size() == 6)
-            m_activePort = quint16(parts[4].toInt() * 256 + parts[5].toInt());
-        m_passive = false;
-    }
+    if (verb == "PORT")
+        takeActivePort(verb, arg);
     if (verb == "QUIT") {
         send(Reply{"221 Goodbye", 0, true});
         return;
@@ -181,6 +173,22 @@ void FakeFtpServer::handleLine(const QByteArray& line)
     }
     const auto defaults = defaultReplies();
     sendText(defaults.value(verb, "502 Command not implemented"));
+}
+
+// The port a PORT ("h1,h2,h3,h4,p1,p2") or an EPRT ("|1|127.0.0.1|port|")
+// names, where the next transfer connects to.
+void FakeFtpServer::takeActivePort(const QByteArray& verb, const QByteArray& arg)
+{
+    if (verb == "PORT") {
+        const QList<QByteArray> parts = arg.split(',');
+        if (parts.size() == 6)
+            m_activePort = quint16(parts[4].toInt() * 256 + parts[5].toInt());
+    } else if (!arg.isEmpty()) {
+        const QList<QByteArray> fields = arg.split(arg[0]);
+        if (fields.size() == 5)
+            m_activePort = quint16(fields[3].toInt());
+    }
+    m_passive = false;
 }
 
 void FakeFtpServer::withDataConnection(std::function<void(QTcpSocket*)> fn)

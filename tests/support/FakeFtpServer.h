@@ -84,6 +84,7 @@ private:
     void send(const Reply& r);
     void sendText(const QByteArray& text);
     void startTransfer(const QByteArray& verb, const QByteArray& arg);
+    void takeActivePort(const QByteArray& verb, const QByteArray& arg);
     void withDataConnection(std::function<void(QTcpSocket*)> fn);
     void finishDownload(QTcpSocket* data, const Transfer& t);
 

@@ -1,6 +1,7 @@
 // Extended passive mode (EPSV) against the scripted server: the reply
 // parser's table, the fallback from a refused or unusable PASV, and
-// malformed EPSV replies failing the request before a transfer command.
+// malformed EPSV replies failing the request before a transfer command; the
+// fallback from a refused PORT to EPRT in active mode.
 #include "FtpHarness.h"
 #include "ftp/FtpExtended.h"
 
@@ -150,4 +151,81 @@ TEST(EpsvFallback, MalformedEpsvReplyFailsTheRequestWithItsReason)
         EXPECT_EQ(readAll(h.path("keep")), "precious");
         EXPECT_EQ(h.ftp.State(), ftpStReady);
     }
+}
+
+// Active mode on IPv4: a PORT refused as not understood or not implemented
+// is followed once by EPRT (family 1, the control connection's own address,
+// the same listening port), and EPRT then serves the rest of the connection.
+TEST(EprtFallback, RefusedPortFallsBackToEprtAndRemembersIt)
+{
+    for (const QByteArray refusal : {"500 PORT not understood", "501 Syntax error", "502 Command not implemented"}) {
+        SCOPED_TRACE(refusal.toStdString());
+        FakeFtpServer srv;
+        srv.on("PORT", refusal);
+        srv.on("EPRT", "200 EPRT command successful");
+        srv.setTransfer("RETR", {"active payload"});
+        srv.setTransfer("LIST", {"line one\r\n"});
+        FtpHarness h;
+        h.ftp.SetPassive(false);
+        connectTo(srv, h);
+        h.ftp.SetHostFileName("f");
+        h.ftp.SetLocalFileName(h.path("down"));
+        ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
+        EXPECT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
+        EXPECT_EQ(readAll(h.path("down")), "active payload");
+        EXPECT_TRUE(h.display.contains("! PORT failed (" + QString::fromLatin1(refusal) + "), trying EPRT"))
+            << h.display.join('\n').toStdString();
+        const QStringList first = afterLogin(srv);
+        ASSERT_GE(first.size(), 3);
+        EXPECT_TRUE(first[0].startsWith("PORT 127,0,0,1,")) << first[0].toStdString();
+        EXPECT_EQ(first[1], QStringLiteral("EPRT |1|127.0.0.1|%1|").arg(srv.activePort()));
+        EXPECT_EQ(first.mid(2).join(" / "), "RETR f") << first.join(" / ").toStdString();
+        // The next transfer goes straight to EPRT.
+        h.ftp.SetHostFileName("");
+        h.ftp.SetLocalFileName(h.path("listing"));
+        ASSERT_TRUE(h.run([&] { h.ftp.Dir(); }));
+        EXPECT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
+        EXPECT_EQ(readAll(h.path("listing")), "line one\r\n");
+        const QStringList all = afterLogin(srv);
+        EXPECT_EQ(all.size(), 5);
+        EXPECT_TRUE(all.value(3).startsWith("EPRT |1|127.0.0.1|")) << all.join(" / ").toStdString();
+        EXPECT_EQ(all.value(4), "LIST");
+    }
+}
+
+// EPRT refused too: the transfer fails at once with both refusals named,
+// no transfer command goes out, and the next transfer asks PORT again
+// (EPRT was tried once for the connection, not on every transfer).
+TEST(EprtFallback, EprtRefusedTooFailsClearlyThenPortAgain)
+{
+    FakeFtpServer srv;
+    srv.on("PORT", "502 Command not implemented");
+    srv.on("EPRT", "522 Network protocol not supported, use (2)");
+    FtpHarness h;
+    h.ftp.SetPassive(false);
+    connectTo(srv, h);
+    h.ftp.SetHostFileName("f");
+    h.ftp.SetLocalFileName(h.path("down"));
+    ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
+    EXPECT_EQ(h.lastError(), 522);
+    EXPECT_EQ(h.ftp.ErrorMessage(), "PORT and EPRT both refused; the server takes no active data connection: "
+                                    "522 Network protocol not supported, use (2)");
+    ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
+    EXPECT_EQ(h.lastError(), 502);
+    const QStringList sent = afterLogin(srv);
+    ASSERT_EQ(sent.size(), 3) << sent.join(" / ").toStdString();
+    EXPECT_TRUE(sent[0].startsWith("PORT ") && sent[1].startsWith("EPRT |1|127.0.0.1|") && sent[2].startsWith("PORT "))
+        << sent.join(" / ").toStdString();
+    EXPECT_FALSE(QFile::exists(h.path("down")));
+    // A PORT refused for another reason (not allowed here) is no cue for EPRT.
+    FakeFtpServer other;
+    other.on("PORT", "425 Cannot open data connection");
+    FtpHarness h2;
+    h2.ftp.SetPassive(false);
+    connectTo(other, h2);
+    h2.ftp.SetHostFileName("f");
+    h2.ftp.SetLocalFileName(h2.path("down"));
+    ASSERT_TRUE(h2.run([&] { h2.ftp.Get(); }));
+    EXPECT_EQ(h2.lastError(), 425);
+    EXPECT_EQ(afterLogin(other).size(), 1);
 }
