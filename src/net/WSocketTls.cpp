@@ -375,12 +375,21 @@ void TCustomWSocket::TlsCloseNotify()
     ::shutdown(m_fd, SHUT_WR);
     for (int waited = 0; waited < 2000;) {
         pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, 50) == 0) {
+        const int ready = ::poll(&p, 1, 50);
+        if (ready == 0) {
             waited += 50;
             continue;
         }
-        const ssize_t n = ::recv(m_fd, scratch, sizeof scratch, MSG_DONTWAIT);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+        if (ready < 0 && errno != EINTR)
             break;
+        // Read through TLS, not around it: the session ticket a server sends
+        // after the handshake may come only now (an upload of a few bytes is
+        // over before it arrives), and a server that takes each ticket once
+        // refuses the next data connection unless it is kept.
+        ERR_clear_error();
+        const int n = SSL_read(m_tls->ssl, scratch, sizeof scratch);
+        if (n <= 0 && SSL_get_error(m_tls->ssl, n) != SSL_ERROR_WANT_READ)
+            break;  // close_notify, the end of the stream or an error
     }
+    ERR_clear_error();
 }

@@ -117,6 +117,7 @@ TEST_P(FtpTlsIPv6, LoginTransfersAndListingOverExtendedDataConnections)
     ASSERT_TRUE(h.run([&] { h.ftp.Dir(); }, 20000));
     ASSERT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
     EXPECT_TRUE(readAll(h.path("listing")).contains("v6.bin"));
+    EXPECT_TRUE(h.display.filter("did not resume").isEmpty()) << h.display.join('\n').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(

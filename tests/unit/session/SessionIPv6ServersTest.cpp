@@ -150,6 +150,9 @@ TEST(SessionIPv6TlsServers, SiteOnIPv6WithTlsUploadsAndDownloadsATree)
         ASSERT_TRUE(batchDone()) << log();
         EXPECT_EQ(treeContents(local.filePath("up")), tree) << log();
         EXPECT_FALSE(h.pane.Lines().filter(c.passive ? "EPSV" : "EPRT |2|::1|").isEmpty()) << log();
+        // Every data connection resumed a session: the ticket a server sends
+        // on an upload's connection after a few bytes is kept, too.
+        EXPECT_TRUE(h.pane.Lines().filter("did not resume").isEmpty()) << log();
 
         // The same server written the other way: remembered, not asked.
         h.session.Disconnect();
