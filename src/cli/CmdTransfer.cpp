@@ -1,6 +1,7 @@
 // varnoth-cli ls, get and put: one session per run, driven through the
 // synchronous forms of the FTP client.
 #include "CliCommand.h"
+#include "CliFeatures.h"
 #include "CliText.h"
 #include "CliTrust.h"
 #include "ConnectionSpec.h"
@@ -160,6 +161,7 @@ public:
     }
 
     ConnectionSpec& connection() { return m_spec; }
+    const CliServerFeatures& features() const { return m_features; }
     TFtpClient& ftp() { return m_ftp; }
 
     // Runs one request to its end; on failure prints the failing line.
@@ -183,6 +185,10 @@ public:
     {
         if (!step([this] { m_ftp.Connect(); }))
             return false;
+        m_features = AskServerFeatures(m_ftp);
+        if (m_spec.verbose && m_features.known)
+            printErr("! Server features used: "
+                     + (m_features.used.isEmpty() ? QStringLiteral("none") : m_features.used.join(QStringLiteral(", "))));
         if (!m_spec.config.Target.InitialDir.isEmpty()) {
             m_ftp.SetHostDirName(m_spec.config.Target.InitialDir);
             if (!step([this] { m_ftp.Cwd(); }))
@@ -256,6 +262,7 @@ private:
     ConnectionSpec m_spec;
     TerminalTrust m_trust;
     TFtpClient m_ftp;
+    CliServerFeatures m_features;
 };
 
 
@@ -317,7 +324,7 @@ int runGet(const QStringList& args)
     bool ok = run.step([&] { ftp.TypeSet(); });
     ftp.SetHostFileName(remote);
     qint64 size = -1;
-    if (ok && !run.connection().ascii) {
+    if (ok && !run.connection().ascii && run.features().size) {
         // The size lets the client tell a complete file from a cut one.
         try {
             if (ftp.Synchronize([&] { ftp.Size(); }))
@@ -362,7 +369,9 @@ int runPut(const QStringList& args)
     ftp.SetHostFileName(remote);
     ftp.SetLocalFileName(local);
     qint64 resumeAt = 0;
-    if (ok && run.connection().resume) {
+    if (ok && run.connection().resume && !run.features().size)
+        printErr("varnoth-cli put: the server does not offer SIZE, so the upload cannot resume: the whole file is sent");
+    if (ok && run.connection().resume && run.features().size) {
         try {
             if (ftp.Synchronize([&] { ftp.Size(); }))
                 resumeAt = ftp.SizeResult();
