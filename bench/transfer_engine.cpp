@@ -130,7 +130,10 @@ int main(int argc, char** argv)
     site.SavePassword = 1;
     site.Pasv = 1;
     site.InitialDir = args[5];
-    // The TLS benchmark: 2 explicit TLS required, 3 implicit TLS.
+    // Plain FTP, as the peers use it (a new site would ask for TLS first and
+    // note its absence); the TLS benchmark sets 2 (explicit TLS required) or
+    // 3 (implicit TLS).
+    site.Security = quint8(ftpSecPlain);
     if (qEnvironmentVariableIsSet("VARNOTH_BENCH_SECURITY"))
         site.Security = quint8(qEnvironmentVariableIntValue("VARNOTH_BENCH_SECURITY"));
 
