@@ -47,12 +47,7 @@ start_vsftpd
 LFTP_TLS="set ftp:ssl-allow-anonymous true; set ftp:ssl-force true; set ftp:ssl-protect-data true; set ssl:verify-certificate no; set xfer:clobber on"
 TLS_CLI="--tls-required --fingerprint $FP"
 
-echo "Creating a ${SIZE_MB} MiB file..."
-SRC="$WORK/root/pub/big.bin"
-head -c "$((SIZE_MB * 1024 * 1024))" /dev/urandom > "$SRC"
-cp "$SRC" "$WORK/upload.bin"
-SIZE="$(stat -c %s "$SRC")"
-cat "$SRC" "$WORK/upload.bin" > /dev/null
+make_big_file
 
 # --- 1. one large file -----------------------------------------------------------
 command_of() {
@@ -68,26 +63,7 @@ command_of() {
   esac
 }
 
-run_checked() {
-  local tool=$1 dir=$2 run=$3 out dest src cmd
-  local log="$WORK/log/$tool-$dir-$run.log" tf="$WORK/log/time"
-  if [ "$dir" = download ]; then
-    out="$WORK/out/$tool.bin"; dest=$out; src=$SRC
-  else
-    dest="up-$tool.bin"; out="$WORK/root/pub/$dest"; src="$WORK/upload.bin"
-  fi
-  rm -f "$out"
-  cmd="$(command_of "$tool" "$dir" "$dest")" || fail "$tool cannot $dir"
-  local rc=0
-  /usr/bin/time -f '%e %U %S' -o "$tf" bash -c "exec $cmd" >"$log" 2>&1 </dev/null || rc=$?
-  [ "$rc" -eq 0 ] || fail "$tool $dir (run $run) exited with status $rc: $(tail -n 3 "$log" | tr '\n' ' ')"
-  [ -f "$out" ] || fail "$tool $dir (run $run) left no file at $out"
-  local got; got="$(stat -c %s "$out")"
-  [ "$got" -eq "$SIZE" ] || fail "$tool $dir (run $run) transferred $got of $SIZE bytes"
-  cmp -s "$src" "$out" || fail "$tool $dir (run $run) transferred $SIZE bytes that differ from the source"
-  rm -f "$out"
-  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$tf"
-}
+run_checked() { run_file_checked "$@"; }
 
 PEERS="curl lftp"
 DIRECTIONS="download upload"
@@ -124,39 +100,25 @@ command_of() {
 
 run_checked() {
   local tool=$1 dir=$2 run=$3 cmd src out
-  local log="$WORK/log/tree-$tool-$dir-$run.log" tf="$WORK/log/time"
   if [ "$dir" = download ]; then src="$WORK/root/pub/tree"; out="$WORK/out/tree"; mkdir -p "$out"
   else src="$WORK/upsrc/tree"; out="$WORK/root/pub/up/tree"; rm -rf "$out"; mkdir -p "$out"; chown ftp "$out"; fi
   [ "$dir" = download ] && rm -rf "$out" && mkdir -p "$out"
   cmd="$(command_of "$tool" "$dir")" || fail "$tool cannot $dir"
-  local rc=0
-  /usr/bin/time -f '%e %U %S' -o "$tf" bash -c "exec $cmd" >"$log" 2>&1 </dev/null || rc=$?
-  [ "$rc" -eq 0 ] || fail "tree: $tool $dir (run $run) exited with status $rc: $(tail -n 3 "$log" | tr '\n' ' ')"
+  timed_run "tree: $tool $dir (run $run)" "$WORK/log/tree-$tool-$dir-$run.log" "$cmd"
   diff -r "$src" "$out" >/dev/null || fail "tree: $tool $dir (run $run): the copy differs from the source"
-  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$tf"
+  timed_result
 }
 
 PEERS="lftp"
 run_pairs
 
 # --- report ----------------------------------------------------------------------------------
-report() { # results-file title
-  RESULTS=$1
-  printf '\n%s\n' "$2"
-  printf '%-9s %-5s | %8s %8s %6s | %8s %8s %6s\n' "" peer varnoth peer ratio varnoth peer ratio
-  printf '%-9s %-5s | %8s %8s %6s | %8s %8s %6s\n' "" "" wall wall wall cpu cpu cpu
-  for dir in download upload; do
-    for peer in curl lftp; do
-      grep -q "^$dir $peer " "$RESULTS" || continue
-      printf '%-9s %-5s | %8.2f %8.2f %5.2fx | %8.2f %8.2f %5.2fx\n' "$dir" "$peer" \
-        "$(col_median "$dir" "$peer" '$4')" "$(col_median "$dir" "$peer" '$6')" \
-        "$(col_median "$dir" "$peer" '($6 > 0 ? $4 / $6 : 0)')" \
-        "$(col_median "$dir" "$peer" '$5')" "$(col_median "$dir" "$peer" '$7')" \
-        "$(col_median "$dir" "$peer" '($7 > 0 ? $5 / $7 : 0)')"
-    done
-  done
+report() { # results-file peers title
+  RESULTS=$1 PEERS=$2
+  printf '\n%s\n' "$3"
+  print_medians
 }
 TREE_RESULTS="$WORK/results"
-report "$BIG_RESULTS" "$SIZE_MB MiB over TLS against vsftpd: medians of $PAIRS paired runs (seconds)"
-report "$TREE_RESULTS" "$((FOLDERS * PER_FOLDER)) files of 4 KiB over TLS (engine mirror vs lftp mirror): medians of $PAIRS paired runs"
+report "$BIG_RESULTS" "curl lftp" "$SIZE_MB MiB over TLS against vsftpd: medians of $PAIRS paired runs (seconds)"
+report "$TREE_RESULTS" lftp "$((FOLDERS * PER_FOLDER)) files of 4 KiB over TLS (engine mirror vs lftp mirror): medians of $PAIRS paired runs"
 printf '\nvarnoth-cli peak memory over TLS: get %s KiB, put %s KiB\n' "$m_get" "$m_put"

@@ -40,13 +40,7 @@ done
 . "$(dirname "${BASH_SOURCE[0]}")/vsftpd_common.sh"
 start_vsftpd
 
-echo "Creating a ${SIZE_MB} MiB file..."
-SRC="$WORK/root/pub/big.bin"
-head -c "$((SIZE_MB * 1024 * 1024))" /dev/urandom > "$SRC"
-cp "$SRC" "$WORK/upload.bin"
-SIZE="$(stat -c %s "$SRC")"
-# Warm the page cache so that every client reads the same way.
-cat "$SRC" "$WORK/upload.bin" > /dev/null
+make_big_file
 
 # --- one checked run ----------------------------------------------------------
 # The command line of a tool moving the file in one direction to/from `dest`
@@ -65,47 +59,14 @@ command_of() {
   esac
 }
 
-# Runs one transfer and prints "wall cpu" in seconds; fails the benchmark
-# unless the tool exited with 0 and its output equals the source.
-run_checked() {
-  local tool=$1 dir=$2 run=$3 out dest src cmd
-  local log="$WORK/log/$tool-$dir-$run.log" tf="$WORK/log/time"
-  if [ "$dir" = download ]; then
-    out="$WORK/out/$tool.bin"; dest=$out; src=$SRC
-  else
-    dest="up-$tool.bin"; out="$WORK/root/pub/$dest"; src="$WORK/upload.bin"
-  fi
-  rm -f "$out"
-  cmd="$(command_of "$tool" "$dir" "$dest")" || fail "$tool cannot $dir"
-  local rc=0
-  /usr/bin/time -f '%e %U %S' -o "$tf" bash -c "exec $cmd" >"$log" 2>&1 </dev/null || rc=$?
-  [ "$rc" -eq 0 ] || fail "$tool $dir (run $run) exited with status $rc: $(tail -n 3 "$log" | tr '\n' ' ')"
-  [ -f "$out" ] || fail "$tool $dir (run $run) left no file at $out"
-  local got; got="$(stat -c %s "$out")"
-  [ "$got" -eq "$SIZE" ] || fail "$tool $dir (run $run) transferred $got of $SIZE bytes"
-  cmp -s "$src" "$out" || fail "$tool $dir (run $run) transferred $SIZE bytes that differ from the source"
-  rm -f "$out"
-  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$tf"
-}
-
+run_checked() { run_file_checked "$@"; }
 
 # --- paired runs --------------------------------------------------------------
 run_pairs
 
 printf '\n%s MiB over loopback against vsftpd: medians of %s paired runs (seconds;\n' "$SIZE_MB" "$PAIRS"
 printf 'cpu = user + sys of the client; ratio = median of the per-pair ratios varnoth/peer)\n\n'
-printf '%-9s %-5s | %8s %8s %6s | %8s %8s %6s\n' "" peer "varnoth" "peer" "ratio" "varnoth" "peer" "ratio"
-printf '%-9s %-5s | %8s %8s %6s | %8s %8s %6s\n' "" "" wall wall wall cpu cpu cpu
-for dir in $DIRECTIONS; do
-  for peer in $PEERS; do
-    grep -q "^$dir $peer " "$RESULTS" || continue
-    printf '%-9s %-5s | %8.2f %8.2f %5.2fx | %8.2f %8.2f %5.2fx\n' "$dir" "$peer" \
-      "$(col_median "$dir" "$peer" '$4')" "$(col_median "$dir" "$peer" '$6')" \
-      "$(col_median "$dir" "$peer" '($6 > 0 ? $4 / $6 : 0)')" \
-      "$(col_median "$dir" "$peer" '$5')" "$(col_median "$dir" "$peer" '$7')" \
-      "$(col_median "$dir" "$peer" '($7 > 0 ? $5 / $7 : 0)')"
-  done
-done
+print_medians
 
 # --- peak memory ----------------------------------------------------------------
 peak() { /usr/bin/time -f '%M' -o "$WORK/log/mem" "$@" >/dev/null 2>&1 && cat "$WORK/log/mem"; }

@@ -56,7 +56,7 @@ command_of() {
 # unless the tool exited with 0 and the copy equals the source.
 run_checked() {
   local tool=$1 dir=$2 run=$3 out src cmd
-  local log="$WORK/log/$tool-$dir-$run.log" tf="$WORK/log/time"
+  local log="$WORK/log/$tool-$dir-$run.log"
   if [ "$dir" = download ]; then
     out="$WORK/out/tree"; src=$SRC
   else
@@ -64,16 +64,14 @@ run_checked() {
   fi
   rm -rf "$out"
   cmd="$(command_of "$tool" "$dir")" || fail "$tool cannot $dir"
-  local rc=0
-  /usr/bin/time -f '%e %U %S' -o "$tf" bash -c "exec $cmd" >"$log" 2>&1 </dev/null || rc=$?
-  [ "$rc" -eq 0 ] || fail "$tool $dir (run $run) exited with status $rc: $(tail -n 3 "$log" | tr '\n' ' ')"
+  timed_run "$tool $dir (run $run)" "$log" "$cmd"
   [ -d "$out" ] || fail "$tool $dir (run $run) left no folder at $out"
   local got; got="$(find "$out" -type f | wc -l)"
   [ "$got" -eq "$FILES" ] || fail "$tool $dir (run $run) left $got files of $FILES"
   diff -r -q "$src" "$out" >/dev/null || fail "$tool $dir (run $run) copied files that differ from the source"
   [ "$tool" = varnoth ] && grep '^seconds=' "$log" > "$WORK/log/counts-$dir"
   rm -rf "$out"
-  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$tf"
+  timed_result
 }
 
 run_pairs
@@ -81,18 +79,7 @@ run_pairs
 printf '\n%s files of 4 KiB in %s folders over loopback against vsftpd: medians of %s paired runs\n' \
   "$FILES" "$FOLDERS" "$PAIRS"
 printf '(seconds; cpu = user + sys of the client; ratio = median of the per-pair ratios varnoth/peer)\n\n'
-printf '%-9s %-5s | %8s %8s %6s | %8s %8s %6s\n' "" peer varnoth peer ratio varnoth peer ratio
-printf '%-9s %-5s | %8s %8s %6s | %8s %8s %6s\n' "" "" wall wall wall cpu cpu cpu
-for dir in $DIRECTIONS; do
-  for peer in $PEERS; do
-    grep -q "^$dir $peer " "$RESULTS" || continue
-    printf '%-9s %-5s | %8.2f %8.2f %5.2fx | %8.2f %8.2f %5.2fx\n' "$dir" "$peer" \
-      "$(col_median "$dir" "$peer" '$4')" "$(col_median "$dir" "$peer" '$6')" \
-      "$(col_median "$dir" "$peer" '($6 > 0 ? $4 / $6 : 0)')" \
-      "$(col_median "$dir" "$peer" '$5')" "$(col_median "$dir" "$peer" '$7')" \
-      "$(col_median "$dir" "$peer" '($7 > 0 ? $5 / $7 : 0)')"
-  done
-done
+print_medians
 printf '\nEach pair (wall seconds varnoth/peer):\n'
 awk '{ r[$1 " " $2] = r[$1 " " $2] sprintf(" %.2f/%.2f", $4, $6) } END { for (k in r) printf "%-14s%s\n", k, r[k] }' "$RESULTS" | sort
 printf '\nThe engine'"'"'s commands on the control connection (last run each way):\n'
