@@ -374,6 +374,7 @@ protected:
     bool m_downloadAccepted = false;  // 1xx or data seen: the local file may be cut
     bool m_downloadRefused = false;   // the download is being stopped; data is dropped
     bool m_overflow = false;          // more bytes than SIZE announced
+    bool m_stoppedByProgress = false; // OnProgress asked to abort the transfer
     qint64 m_expectedSize = -1;       // what a RETR must deliver in all, -1 unknown
     bool m_listingTooLong = false;    // the listing passed ListingLimit
     QString m_unacceptedPath;         // created for a download not yet accepted

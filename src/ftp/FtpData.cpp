@@ -290,6 +290,7 @@ bool TCustomFtpCli::ProgressCheck()
     ProgressMoved();
     if (abort) {
         Display(QStringLiteral("! Abort requested"));
+        m_stoppedByProgress = true;
         CloseData();
     }
     return abort;
@@ -342,6 +343,7 @@ void TCustomFtpCli::StartDownload(TFtpStep step)
     m_downloadAccepted = false;
     m_downloadRefused = false;
     m_overflow = false;
+    m_stoppedByProgress = false;
     m_listingTooLong = false;
     m_byteCount = 0;
     m_dataError = 0;
@@ -564,6 +566,11 @@ void TCustomFtpCli::CheckDownloadEnd()
         m_error = 426;
         SetErrorMessage(QStringLiteral("426 Listing stopped: it is larger than the limit of %1 bytes")
                             .arg(m_listingLimit));
+    } else if (m_stoppedByProgress) {
+        // The server may have sent the whole file into the connection and
+        // said 226 before the stop: what arrived is still only part of it.
+        m_error = 426;
+        SetErrorMessage(QStringLiteral("426 Transfer stopped: %1 bytes received").arg(received));
     } else if (m_error != 0) {
         SetErrorMessage("426 Data connection closed with error #" + QString::number(m_error) + " ("
                         + WSocketErrorDesc(m_error) + ")");
@@ -600,6 +607,7 @@ void TCustomFtpCli::StartUpload(TFtpStep step)
     m_currentStep = step;
     m_finalReplySeen = false;
     m_uploadClosed = false;
+    m_stoppedByProgress = false;
     m_requestDoneFlag = false;
     m_uploadReplySeen = false;
     m_uploadConnOpen = false;
@@ -814,7 +822,10 @@ void TCustomFtpCli::CheckUploadEnd()
     m_resumeAt = 0;
     m_transferActive = false;
     m_error = m_dataError;
-    if (m_error != 0) {
+    if (m_stoppedByProgress) {
+        m_error = 426;
+        SetErrorMessage(QStringLiteral("426 Transfer stopped: %1 bytes sent").arg(m_byteCount));
+    } else if (m_error != 0) {
         SetErrorMessage("426 Data connection closed with error #" + QString::number(m_error) + " ("
                         + WSocketErrorDesc(m_error) + ")");
     } else if (m_localIoError) {
