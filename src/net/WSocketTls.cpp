@@ -44,6 +44,18 @@ int collectVerifyErrors(int ok, X509_STORE_CTX* store)
     return 1;
 }
 
+// A copy of a session that no connection holds. OpenSSL marks the session a
+// connection holds as spent when it resumes it under TLS 1.3 (tickets are
+// meant for one use) or when the connection ends without TLS's closing
+// exchange; a kept session offered later would then start a full handshake,
+// which servers that insist on resumption (vsftpd) refuse. Servers take a
+// TLS 1.3 ticket more than once, so an unspent copy can always be offered.
+SSL_SESSION* detachedSession(SSL_SESSION* session)
+{
+    SSL_SESSION* copy = SSL_SESSION_dup(session);
+    return copy ? copy : (SSL_SESSION_up_ref(session), session);
+}
+
 // With TLS 1.3 the server hands out sessions after the handshake; the newest
 // is kept for the data connections to resume.
 int keepNewSession(SSL* ssl, SSL_SESSION* session)
@@ -51,7 +63,8 @@ int keepNewSession(SSL* ssl, SSL_SESSION* session)
     TTlsLayer* layer = layerOf(ssl);
     if (!layer)
         return 0;
-    layer->newest = TTlsResumable(session, SSL_SESSION_free);
+    layer->newest = TTlsResumable(detachedSession(session), SSL_SESSION_free);
+    SSL_SESSION_free(session);  // the callback was given a reference of its own
     if (layer->fresh) {
         layer->fresh->push_back(layer->newest);
         if (layer->fresh->size() > 8)
@@ -155,8 +168,11 @@ void TCustomWSocket::StartTls(const QString& hostName, const TTlsResumable& resu
         m_tls->host = m_tls->host.mid(1, m_tls->host.size() - 2);  // "[::1]" as written in URLs
     if (!m_tls->host.isEmpty() && !isAddress(m_tls->host))
         SSL_set_tlsext_host_name(ssl, m_tls->host.toUtf8().constData());
-    if (resume)
-        SSL_set_session(ssl, resume.get());
+    if (resume) {
+        SSL_SESSION* offered = detachedSession(resume.get());
+        SSL_set_session(ssl, offered);  // takes a reference of its own
+        SSL_SESSION_free(offered);
+    }
     SSL_set_connect_state(ssl);
     // The first step (the client hello) runs when the socket reports
     // writable, from the loop: no handler runs inside the caller.
@@ -176,8 +192,8 @@ TTlsResumable TCustomWSocket::TlsSession() const
     if (m_tls->newest)
         return m_tls->newest;
     // A server that hands out no new session (a resumed TLS 1.2 one).
-    SSL_SESSION* s = SSL_get1_session(m_tls->ssl);
-    return s ? TTlsResumable(s, SSL_SESSION_free) : TTlsResumable();
+    SSL_SESSION* s = SSL_get_session(m_tls->ssl);
+    return s ? TTlsResumable(detachedSession(s), SSL_SESSION_free) : TTlsResumable();
 }
 
 std::vector<TTlsResumable> TCustomWSocket::TakeTlsSessions()

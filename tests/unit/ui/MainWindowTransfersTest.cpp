@@ -37,7 +37,15 @@
 
 namespace {
 
-enum class Kind { PyftpdlibPassive, VsftpdPassive, VsftpdActive };
+// The TLS kinds require explicit TLS for the login and every data
+// connection (vsftpd also insists that each data connection resumes the
+// control connection's TLS session).
+enum class Kind { PyftpdlibPassive, VsftpdPassive, VsftpdActive, PyftpdlibTls, VsftpdTlsPassive, VsftpdTlsActive };
+
+bool isTls(Kind kind)
+{
+    return kind == Kind::PyftpdlibTls || kind == Kind::VsftpdTlsPassive || kind == Kind::VsftpdTlsActive;
+}
 
 // The real overwrite prompt, as the program's own user interface shows it.
 class PromptingUserInterface final : public IUserInterface {
@@ -45,6 +53,13 @@ public:
     int ShowMessageBox(const QString&, const QString&, int) override { return mb::IdNo; }
     bool InputLine(const QString&, const QString&, QString&, bool, int) override { return false; }
     int AskReWrite(QString& name) override { return ::AskReWrite(name, QApplication::activeWindow()); }
+    // The fixture's self-signed certificate, taken for this session only.
+    int AskCertificate(const TTlsCertificateInfo&) override
+    {
+        ++certificatesShown;
+        return certanswer::AcceptOnce;
+    }
+    int certificatesShown = 0;
 };
 
 QByteArray contents(const QString& path)
@@ -76,18 +91,27 @@ protected:
     bool connectTo(Kind kind)
     {
         QString error;
-        const bool ok = kind == Kind::PyftpdlibPassive ? server.startPyftpdlib(&error) : server.startVsftpd(&error);
+        bool ok = false;
+        switch (kind) {
+        case Kind::PyftpdlibPassive: ok = server.startPyftpdlib(&error); break;
+        case Kind::VsftpdPassive:
+        case Kind::VsftpdActive: ok = server.startVsftpd(&error); break;
+        case Kind::PyftpdlibTls: ok = server.startPyftpdlibTls({}, &error); break;
+        case Kind::VsftpdTlsPassive:
+        case Kind::VsftpdTlsActive: ok = server.startVsftpdTls({}, &error); break;
+        }
         if (!ok) {
             ADD_FAILURE() << error.toStdString();
             return false;
         }
         TFTPServerObj s = CreateSite(TSiteDefaults{});
-        s.Security = 0;  // plain FTP: the dialogue these tests read has no AUTH TLS
+        // Plain FTP unless the kind is TLS: the dialogue some tests read has no AUTH TLS.
+        s.Security = isTls(kind) ? 2 : 0;
         s.Name = QStringLiteral("Test server");
         s.Server = QStringLiteral("127.0.0.1");
         s.Port = QString::number(server.port());
         server.applyLogin(s);
-        s.Pasv = kind == Kind::VsftpdActive ? 0 : 1;
+        s.Pasv = kind == Kind::VsftpdActive || kind == Kind::VsftpdTlsActive ? 0 : 1;
         s.InitialDir = server.remotePrefix().isEmpty() ? QString() : QStringLiteral("/") + server.remotePrefix();
         QFile f(dir.filePath(QStringLiteral("ftplist.TXT")));
         if (!f.open(QIODevice::WriteOnly))
@@ -97,6 +121,8 @@ protected:
         start();
         if (!window)
             return false;
+        if (isTls(kind))
+            setUserInterface(&prompting);
         EXPECT_TRUE(window->SetLocalDir(local.path()));
         watchSession();
         window->SiteList()->SelectRow(window->SiteList()->FindCaption(QStringLiteral("Test server")));
@@ -269,15 +295,28 @@ TEST_P(TransfersOnEachServer, ButtonsAndMenuItemsCopyFilesAndFoldersBothWays)
     EXPECT_EQ(filesStarted, 7) << log();
     EXPECT_TRUE(progressShownAtEveryFile);
     EXPECT_FALSE(transferCommandsEnabledDuringBatch);
+    if (isTls(GetParam())) {
+        // The certificate was asked about once, at the login: every data
+        // connection of the trees went through the same trusted session.
+        EXPECT_EQ(prompting.certificatesShown, 1) << log();
+        EXPECT_TRUE(logText().contains("! Encrypted connection: TLS")) << log();
+        const QString text = logText();
+        EXPECT_GE(text.indexOf("> AUTH TLS"), 0) << log();
+        EXPECT_LT(text.indexOf("> AUTH TLS"), text.indexOf("> USER")) << log();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(RealServers, TransfersOnEachServer,
-                         ::testing::Values(Kind::PyftpdlibPassive, Kind::VsftpdPassive, Kind::VsftpdActive),
+                         ::testing::Values(Kind::PyftpdlibPassive, Kind::VsftpdPassive, Kind::VsftpdActive,
+                                           Kind::PyftpdlibTls, Kind::VsftpdTlsPassive, Kind::VsftpdTlsActive),
                          [](const auto& info) {
                              switch (info.param) {
                              case Kind::PyftpdlibPassive: return std::string("PyftpdlibPassive");
                              case Kind::VsftpdPassive: return std::string("VsftpdPassive");
-                             default: return std::string("VsftpdActive");
+                             case Kind::VsftpdActive: return std::string("VsftpdActive");
+                             case Kind::PyftpdlibTls: return std::string("PyftpdlibTls");
+                             case Kind::VsftpdTlsPassive: return std::string("VsftpdTlsPassive");
+                             default: return std::string("VsftpdTlsActive");
                              }
                          });
 
