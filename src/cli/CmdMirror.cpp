@@ -2,6 +2,7 @@
 // the window uses, answering its questions by the job's own rules.
 #include "CliCommand.h"
 #include "CliText.h"
+#include "CliTrust.h"
 #include "ConnectionSpec.h"
 
 #include "session/Log.h"
@@ -103,9 +104,13 @@ public:
     }
     bool InputLine(const QString&, const QString&, QString&, bool, int) override { return false; }
     int AskReWrite(QString&) override { return yes_ ? overwrite::Overwrite : overwrite::Skip; }
+    // An untrusted certificate is asked about on the terminal as get and put
+    // do (--yes never accepts one).
+    int AskCertificate(const TTlsCertificateInfo& cert) override { return terminal_.AskCertificate(cert); }
 
 private:
     bool yes_;
+    TerminalTrust terminal_;
 };
 
 // The session log on stderr: everything with -v (the password is hidden by
@@ -259,6 +264,7 @@ TFTPServerObj siteFor(const ConnectionSpec& conn, const std::optional<TFTPServer
     site.SavePassword = 1;
     site.Anonymous = 0;
     site.Pasv = t.Passive ? 1 : 0;
+    site.Security = quint8(t.Security);  // the URL's scheme, the TLS options or the saved site's
     site.InitialDir.clear();
     site.LocalDir.clear();
     return site;
@@ -375,6 +381,7 @@ int runMirror(const QStringList& args)
     TSiteList sites;
     TSession session(&sites, &log);
     session.SetOptions(options);
+    session.SetTlsTrust(conn.config.TlsCaFile, conn.config.TlsFingerprint);
     session.SetListingFile(QDir(ProgramDir).filePath(QStringLiteral("FTPDIR%1.TXT").arg(getpid())));
     session.SetLocalDir(job.Local);
     session.SetTransferType(options.TransferMode);

@@ -232,6 +232,8 @@ void TSession::ConnectSite()
     if (phase_ != Phase::SiteList || ftp_.Connected() || !ClientReady())
         return;
     TClientConfig cfg = ClientConfigFor(options_, target);
+    cfg.TlsCaFile = tlsCaFile_;
+    cfg.TlsFingerprint = tlsFingerprint_;
     cfg.Target.InitialDir = RemoteDirPath(site.InitialDir, site.CheckVHost != 0);
     if (!ConfigureClient(ftp_, cfg, TConfigScope::Everything)) {
         Display(Msg(mainmsg::Error) + " " + ftp_.HostName());

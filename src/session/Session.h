@@ -106,6 +106,14 @@ public:
     // Connects to the given site as a double click on it would (it becomes
     // CurrentSite).
     void ConnectTo(const TFTPServerObj& site);
+    // Trust given up front for the next connections (the command-line tool's
+    // --cacert and --fingerprint): PEM certificates trusted besides the
+    // system's, and a certificate accepted by its SHA-256 fingerprint.
+    void SetTlsTrust(const QString& caFile, const QString& fingerprint)
+    {
+        tlsCaFile_ = caFile;
+        tlsFingerprint_ = fingerprint;
+    }
     void RemoteDoubleClick(int row);
     void Disconnect();
     void StopTransfer();
@@ -403,6 +411,7 @@ private:
     const TMsgLanguage* msl_;
     TRemoteListModel* remoteModel_;
     TFTPOptions options_;
+    QString tlsCaFile_, tlsFingerprint_;
     QString listingFile_;
 
     Phase phase_ = Phase::SiteList;

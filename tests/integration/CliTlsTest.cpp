@@ -8,7 +8,11 @@
 #include "TestEnv.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -204,4 +208,78 @@ TEST(CliTls, IPv6UrlsWithFingerprintOrCaTransferBothWays)
                                         QStringLiteral("ftp://[::1]:%1/pub/").arg(srv.port())});
     EXPECT_EQ(wrongName.exitCode, 1);
     EXPECT_TRUE(wrongName.err.contains("issued for 127.0.0.1, not for ::1")) << wrongName.err.constData();
+}
+
+namespace {
+
+// Every file below root with its bytes.
+QMap<QString, QByteArray> treeOf(const QString& root)
+{
+    QMap<QString, QByteArray> out;
+    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        out[QDir(root).relativeFilePath(it.filePath())] = fileBytes(it.filePath());
+    }
+    return out;
+}
+
+void putTree(const QString& root, const QMap<QString, QByteArray>& files)
+{
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        QDir().mkpath(QFileInfo(root + "/" + it.key()).path());
+        putFile(root + "/" + it.key(), it.value());
+    }
+}
+
+} // namespace
+
+// A whole tree each way over explicit TLS, with vsftpd insisting that every
+// data connection resumes the control connection's session: a mirror job
+// made the local folder like the server's, then the server's like another
+// local folder.
+TEST(CliTls, MirrorJobsCopyWholeTreesBothWaysOverTls)
+{
+    testftp::FtpServer srv;
+    START_OR_SKIP(srv.startVsftpdTls({}, &why));
+    QTemporaryDir tmp, programDir;
+    QMap<QString, QByteArray> remoteTree;
+    for (int i = 0; i < 12; ++i)
+        remoteTree[QStringLiteral("d%1/f%2.bin").arg(i % 3).arg(i)] = QByteArray(1000 * i + 7, char('a' + i));
+    remoteTree["d0/deeper/last.txt"] = "deep\n";
+    putTree(srv.dataDir() + "/down", remoteTree);
+    QDir().mkpath(srv.dataDir() + "/up");  // a job's folders exist on both sides
+    QProcess::execute("chmod", {"-R", "a+rwX", srv.dataDir()});
+    QMap<QString, QByteArray> localTree;
+    localTree["one.txt"] = "one\n";
+    localTree["sub/two.bin"] = QByteArray(300000, 't');
+    localTree["sub/inner/three.txt"] = "three\n";
+    putTree(tmp.filePath("up"), localTree);
+    QDir().mkpath(tmp.filePath("down"));
+
+    const QString url = QStringLiteral("ftp://127.0.0.1:%1/").arg(srv.port());
+    const auto job = [&](const QString& local, const QString& remote, int direction) {
+        const QString path = tmp.filePath(QStringLiteral("job%1.cpf").arg(direction));
+        putFile(path, "[Mirror]\nLocal=" + local.toUtf8() + "\nRemote=/pub/" + remote.toUtf8() + "\nDirection="
+                          + QByteArray::number(direction) + "\nFile Exists=0\nParams=17\n");
+        return path;
+    };
+    // The server's own self-signed certificate is the one to trust.
+    const QStringList tls = {"--tls-required", "--cacert", srv.certificateFile(), "--program-dir", programDir.path()};
+
+    // Without trust given the self-signed certificate is refused, with the
+    // way to trust it, and nothing is copied.
+    const CliResult refused = runCli({"mirror", "--tls-required", "--program-dir", programDir.path(),
+                                      job(tmp.filePath("down"), "down", 1), url});
+    EXPECT_EQ(refused.exitCode, 1) << refused.err.constData();
+    EXPECT_TRUE(refused.err.contains("--fingerprint")) << refused.err.constData();
+    EXPECT_TRUE(treeOf(tmp.filePath("down")).isEmpty());
+
+    const CliResult down = runCli(QStringList{"mirror"} + tls + QStringList{job(tmp.filePath("down"), "down", 1), url});
+    ASSERT_EQ(down.exitCode, 0) << down.out.constData() << down.err.constData();
+    EXPECT_EQ(treeOf(tmp.filePath("down")), remoteTree);
+
+    const CliResult up = runCli(QStringList{"mirror"} + tls + QStringList{job(tmp.filePath("up"), "up", 0), url});
+    ASSERT_EQ(up.exitCode, 0) << up.out.constData() << up.err.constData();
+    EXPECT_EQ(treeOf(srv.dataDir() + "/up"), localTree);
 }
