@@ -191,10 +191,12 @@ int main(int argc, char** argv)
         session.StartUpload(names);
     }
     // A mirror ends at MirrorEnded; the session then goes back to the job's
-    // remote folder, which is waited for but not timed.
+    // remote folder, which is waited for but not timed. A lost connection
+    // ends the run too (the site list shows again), as a failure below.
     const bool ended = benchsupport::runUntil([&] {
-        return (!mirrorRun || mirrorEnded) && session.RunningTransfer() == TSession::TransferKind::None
-               && !session.Busy() && idle();
+        return ((!mirrorRun || mirrorEnded) && session.RunningTransfer() == TSession::TransferKind::None
+                && !session.Busy() && idle())
+               || session.CurrentPhase() == TSession::Phase::SiteList;
     }, 3600 * 1000);
     const double seconds = mirrorRun && mirrorEnded ? mirrorSeconds : clock.nsecsElapsed() / 1e9;
     int opsDone = 0;
@@ -217,6 +219,8 @@ int main(int argc, char** argv)
     else
         std::printf("seconds=%.3f files=%d%s\n", seconds, files, qPrintable(counts));
     std::fflush(stdout);
+    if (session.CurrentPhase() == TSession::Phase::SiteList)
+        pane.errors << QStringLiteral("the connection was lost before the batch ended");
     for (const QString& e : pane.errors)
         std::fprintf(stderr, "%s\n", qPrintable(e));
     setUserInterface(nullptr);
