@@ -15,19 +15,6 @@
 
 namespace {
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void putFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 // The commands of a verbose run's log, in order ("FEAT", "SIZE f").
 QStringList sentCommands(const QByteArray& err)
 {

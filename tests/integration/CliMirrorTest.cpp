@@ -19,14 +19,6 @@
 
 namespace {
 
-void putFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 // A file dated on a whole minute, as listings show times.
 void putDatedFile(const QString& path, const QByteArray& bytes, int minutesAgo)
 {

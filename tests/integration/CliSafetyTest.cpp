@@ -2,6 +2,7 @@
 // be printed or typed on the command line, server text that must not drive
 // the terminal, listings without end, interrupted runs, the options file
 // under the command line, and the usage lines.
+#include "CliRun.h"
 #include "FakeFtpServer.h"
 #include "FtpServers.h"
 #include "SocksServers.h"
@@ -16,59 +17,6 @@
 #include <csignal>
 
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-// The environment of every run: no password or program directory inherited
-// from the caller, and a home directory of the test's own (no ~/.netrc).
-class CliEnv {
-public:
-    CliEnv()
-    {
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.remove("VARNOTH_PASSWORD");
-        m_env.remove("VARNOTH_PROGRAM_DIR");
-        m_env.insert("HOME", m_home.path());
-    }
-    QString home() const { return m_home.path(); }
-    QProcessEnvironment env(const QStringList& extra = {}) const
-    {
-        QProcessEnvironment e = m_env;
-        for (const QString& kv : extra)
-            e.insert(kv.section('=', 0, 0), kv.section('=', 1));
-        return e;
-    }
-
-private:
-    QTemporaryDir m_home;
-    QProcessEnvironment m_env;
-};
-
-QString cliPath() { return testenv::buildDir() + "/src/cli/varnoth-cli"; }
-
-// Runs varnoth-cli while the test's event loop keeps serving (the fake server
-// lives on it).
-CliRun runCli(const QStringList& args, const QProcessEnvironment& env)
-{
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(cliPath(), args);
-    p.closeWriteChannel();
-    CliRun r;
-    if (!testenv::waitFor([&] { return p.state() == QProcess::NotRunning; }, 60000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = "timed out";
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
 
 void writeFile(const QString& path, const QByteArray& bytes, QFileDevice::Permissions perms = {})
 {
@@ -121,11 +69,11 @@ TEST(CliSafety, UsageLinesNameTheCommandNotThePath)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.command);
-        const CliRun r = runCli({row.command, "--help"}, cli.env());
+        const CliResult r = runCliServing({row.command, "--help"}, cli.env());
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_TRUE(r.out.startsWith(row.usage)) << r.out.left(200).constData();
     }
-    const CliRun get = runCli({"get", "--help"}, cli.env());
+    const CliResult get = runCliServing({"get", "--help"}, cli.env());
     for (const char* text : {"VARNOTH_PASSWORD", "--netrc-file", "--max-listing", "426 Timeout", "no limit"})
         EXPECT_TRUE(get.out.contains(text)) << text;
 }
@@ -141,7 +89,7 @@ TEST(CliSafety, UrlPasswordsAreMaskedInEveryMessage)
     };
     for (const QString& url : urls) {
         SCOPED_TRACE(url.toStdString());
-        const CliRun r = runCli({"get", url}, cli.env());
+        const CliResult r = runCliServing({"get", url}, cli.env());
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_FALSE(r.err.contains("Secret") || r.err.contains("Sec@ret")) << r.err.constData();
         EXPECT_TRUE(r.err.contains("alice:****@")) << r.err.constData();
@@ -187,7 +135,7 @@ TEST(CliSafety, PasswordComesFromUrlThenEnvironmentThenNetrc)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const qsizetype before = srv.commands().size();
-        const CliRun r = runCli(row.args, cli.env(row.env));
+        const CliResult r = runCliServing(row.args, cli.env(row.env));
         EXPECT_EQ(r.exitCode, 0) << r.err.constData();
         EXPECT_EQ(loginLines(srv, before), row.login);
     }
@@ -195,18 +143,18 @@ TEST(CliSafety, PasswordComesFromUrlThenEnvironmentThenNetrc)
     // ~/.netrc is read without being named, but not when others may read it.
     writeFile(cli.home() + "/.netrc", "machine 127.0.0.1 login bob password home-netrc\n");
     qsizetype before = srv.commands().size();
-    CliRun r = runCli({"ls", fakeUrl(srv)}, cli.env());
+    CliResult r = runCliServing({"ls", fakeUrl(srv)}, cli.env());
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(loginLines(srv, before), QStringList({"USER bob", "PASS home-netrc"}));
 
     QFile::setPermissions(cli.home() + "/.netrc", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
     before = srv.commands().size();
-    r = runCli({"ls", fakeUrl(srv)}, cli.env());
+    r = runCliServing({"ls", fakeUrl(srv)}, cli.env());
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(loginLines(srv, before), QStringList({"USER anonymous", "PASS anonymous@"}));
     EXPECT_TRUE(r.err.contains("ignoring") && r.err.contains("chmod 600")) << r.err.constData();
 
-    r = runCli({"ls", "--netrc-file", tmp.filePath("missing"), fakeUrl(srv)}, cli.env());
+    r = runCliServing({"ls", "--netrc-file", tmp.filePath("missing"), fakeUrl(srv)}, cli.env());
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.contains("cannot read the netrc file")) << r.err.constData();
 }
@@ -223,14 +171,14 @@ TEST(CliSafety, NetrcLoginAgainstPyftpdlib)
     writeFile(cli.home() + "/.netrc", QStringLiteral("machine 127.0.0.1 login %1 password %2\n")
                                           .arg(srv.user(), srv.password()).toUtf8());
     const QString url = QStringLiteral("ftp://127.0.0.1:%1/").arg(srv.port());
-    CliRun r = runCli({"ls", "-v", url}, cli.env());
+    CliResult r = runCliServing({"ls", "-v", url}, cli.env());
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_TRUE(r.out.contains("only-for-alice.txt")) << r.out.constData();
     EXPECT_TRUE(r.err.contains(("> USER " + srv.user()).toUtf8())) << r.err.constData();
     EXPECT_FALSE(r.err.contains(srv.password().toUtf8()));
 
     // The environment variable with a wrong password wins over the netrc file.
-    r = runCli({"ls", "ftp://" + srv.user() + "@127.0.0.1:" + QString::number(srv.port()) + "/"},
+    r = runCliServing({"ls", "ftp://" + srv.user() + "@127.0.0.1:" + QString::number(srv.port()) + "/"},
                cli.env({"VARNOTH_PASSWORD=not-the-password"}));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("530")) << r.err.constData();
@@ -247,14 +195,14 @@ TEST(CliSafety, HostileServerTextIsShownNotObeyed)
     srv.setTransfer("LIST", FakeFtpServer::Transfer{data});
     srv.on("RETR", "550 \x1b[41mno such file\x1b[0m \xc2\x9b" "2J");
 
-    const CliRun ls = runCli({"ls", "-v", fakeUrl(srv)}, cli.env());
+    const CliResult ls = runCliServing({"ls", "-v", fakeUrl(srv)}, cli.env());
     ASSERT_EQ(ls.exitCode, 0) << ls.err.constData();
     EXPECT_EQ(ls.out, data);
     EXPECT_TRUE(ls.err.contains("^[]0;owned^GWelcome")) << ls.err.constData();
     EXPECT_TRUE(ls.err.contains("^[[2J^[[H ready \\x9b31m")) << ls.err.constData();
 
     QTemporaryDir tmp;
-    const CliRun get = runCli({"get", fakeUrl(srv) + "f", tmp.filePath("f")}, cli.env());
+    const CliResult get = runCliServing({"get", fakeUrl(srv) + "f", tmp.filePath("f")}, cli.env());
     EXPECT_EQ(get.exitCode, 1);
     EXPECT_TRUE(get.err.contains("550 ^[[41mno such file^[[0m \\x9b2J")) << get.err.constData();
 
@@ -277,24 +225,24 @@ TEST(CliSafety, ListingStopsAtTheLimit)
     writeFile(programDir.filePath("options.ftp"), "[Common]\nMaxListingMB=1\n");
     const QByteArray stopped = "426 Listing stopped: it is larger than the limit of 1048576 bytes";
 
-    CliRun r = runCli({"ls", "--max-listing", "1", fakeUrl(srv)}, cli.env());
+    CliResult r = runCliServing({"ls", "--max-listing", "1", fakeUrl(srv)}, cli.env());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(stopped)) << r.err.constData();
     EXPECT_LE(r.out.size(), 1024 * 1024);
 
-    r = runCli({"ls", "--program-dir", programDir.path(), fakeUrl(srv)}, cli.env());
+    r = runCliServing({"ls", "--program-dir", programDir.path(), fakeUrl(srv)}, cli.env());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(stopped)) << r.err.constData();
 
-    r = runCli({"ls", "--program-dir", programDir.path(), "--max-listing", "0", fakeUrl(srv)}, cli.env());
+    r = runCliServing({"ls", "--program-dir", programDir.path(), "--max-listing", "0", fakeUrl(srv)}, cli.env());
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.out, big);
 
-    r = runCli({"ls", fakeUrl(srv)}, cli.env()); // the default limit is far above this listing
+    r = runCliServing({"ls", fakeUrl(srv)}, cli.env()); // the default limit is far above this listing
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.out, big);
 
-    r = runCli({"ls", "--max-listing", "-1", fakeUrl(srv)}, cli.env());
+    r = runCliServing({"ls", "--max-listing", "-1", fakeUrl(srv)}, cli.env());
     EXPECT_EQ(r.exitCode, 2);
 }
 
@@ -355,11 +303,11 @@ TEST(CliSafety, WrongSocks5PasswordNamesTheCause)
     const QString url = QStringLiteral("ftp://%1:%2@127.0.0.1:%3/").arg(srv.user(), srv.password()).arg(srv.port());
     const QStringList via{"--socks5", "127.0.0.1:" + QString::number(dante.port()), "--socks-user",
                           testsocks::SocksServer::danteUser()};
-    CliRun r = runCli(QStringList{"ls"} + via + QStringList{"--socks-password", "not-the-password", url}, cli.env());
+    CliResult r = runCliServing(QStringList{"ls"} + via + QStringList{"--socks-password", "not-the-password", url}, cli.env());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("500 SOCKS authentication failed (Winsock error #20015)")) << r.err.constData();
 
-    r = runCli(QStringList{"ls"} + via + QStringList{"--socks-password", testsocks::SocksServer::dantePassword(), url},
+    r = runCliServing(QStringList{"ls"} + via + QStringList{"--socks-password", testsocks::SocksServer::dantePassword(), url},
                cli.env());
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
 }
@@ -382,10 +330,10 @@ TEST(CliSafety, CommandLineOverridesTheOptionsFile)
     const QString url = QStringLiteral("ftp://%1:%2@127.0.0.1:%3/").arg(srv.user(), srv.password()).arg(srv.port());
     const QStringList withOptions{"ls", "--program-dir", programDir.path()};
 
-    CliRun r = runCli(withOptions + QStringList{url}, cli.env());
+    CliResult r = runCliServing(withOptions + QStringList{url}, cli.env());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("Winsock error #10061")) << r.err.constData();
 
-    r = runCli(withOptions + QStringList{"--socks5", "127.0.0.1:" + QString::number(dante.port()), url}, cli.env());
+    r = runCliServing(withOptions + QStringList{"--socks5", "127.0.0.1:" + QString::number(dante.port()), url}, cli.env());
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
 }

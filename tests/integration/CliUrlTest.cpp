@@ -1,6 +1,7 @@
 // varnoth-cli's URLs: IPv6 hosts in brackets reaching a server on ::1,
 // percent-encoded users, passwords and paths, and bad URLs refused with a
 // message that names the fault and never the password.
+#include "CliRun.h"
 #include "FakeFtpServer.h"
 #include "FtpServers.h"
 #include "TestEnv.h"
@@ -13,35 +14,12 @@
 
 namespace {
 
-struct CliRunResult {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
 // Runs varnoth-cli while the test's event loop keeps serving the fake server,
 // with no password, netrc or program directory inherited from the caller.
-CliRunResult runCli(const QStringList& args)
+CliResult runClean(const QStringList& args)
 {
-    QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("VARNOTH_PASSWORD");
-    env.remove("VARNOTH_PROGRAM_DIR");
-    env.insert("HOME", home.path());
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(testenv::buildDir() + "/src/cli/varnoth-cli", args);
-    p.closeWriteChannel();
-    CliRunResult r;
-    if (!testenv::waitFor([&] { return p.state() == QProcess::NotRunning; }, 60000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = "timed out";
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    const CliEnv clean;
+    return runCliServing(args, clean.env());
 }
 
 } // namespace
@@ -62,7 +40,7 @@ TEST(CliUrl, BracketedIPv6HostReachesAServerOnIPv6Only)
     f.write("six");
     f.close();
     const QString base = QStringLiteral("ftp://alice:wonder@[::1]:%1/").arg(srv.port());
-    CliRunResult r = runCli({"ls", "--verbose", base + "sub%20dir/"});
+    CliResult r = runClean({"ls", "--verbose", base + "sub%20dir/"});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_TRUE(r.out.contains("over-ipv6.txt")) << r.out.constData();
     EXPECT_TRUE(r.err.contains("EPSV")) << r.err.constData();
@@ -70,7 +48,7 @@ TEST(CliUrl, BracketedIPv6HostReachesAServerOnIPv6Only)
 
     QTemporaryDir local;
     const QString target = local.filePath("copy.txt");
-    r = runCli({"get", "--active", base + "sub%20dir/over-ipv6.txt", target});
+    r = runClean({"get", "--active", base + "sub%20dir/over-ipv6.txt", target});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     QFile copy(target);
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
@@ -100,7 +78,7 @@ TEST(CliUrl, PercentEncodedLoginAndPath)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const qsizetype from = srv.commands().size();
-        const CliRunResult r = runCli({"ls", row.url});
+        const CliResult r = runClean({"ls", row.url});
         EXPECT_EQ(r.exitCode, 0) << r.err.constData();
         QStringList seen;
         for (const QString& c : srv.commands().mid(from))
@@ -126,7 +104,7 @@ TEST(CliUrl, BadUrlsAreRefusedWithTheirFault)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.url);
-        const CliRunResult r = runCli({"ls", QString::fromLatin1(row.url)});
+        const CliResult r = runClean({"ls", QString::fromLatin1(row.url)});
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_TRUE(r.err.contains(row.message)) << r.err.constData();
         EXPECT_FALSE(r.err.contains("Secret")) << r.err.constData();

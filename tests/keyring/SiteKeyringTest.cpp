@@ -12,6 +12,7 @@
 #include "SessionHarness.h"
 
 #include "FtpServers.h"
+#include "ProcessRun.h"
 #include "TestEnv.h"
 #include "session/ClientConfig.h"
 #include "settings/Options.h"
@@ -27,33 +28,13 @@ namespace {
 
 const QString kPassword = QStringLiteral("pa;ss\"w\xf6rd `x");
 
-struct ProcessRun {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
 ProcessRun run(const QString& program, const QStringList& args, const QByteArray& input = {},
         const QStringList& extraEnv = {})
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& kv : extraEnv)
-        env.insert(kv.section('=', 0, 0), kv.section('=', 1));
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    p.write(input);
-    p.closeWriteChannel();
-    ProcessRun r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = "timed out";
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    ProcessOptions o;
+    o.env = environmentWith(extraEnv);
+    o.input = input;
+    return runProcess(program, args, o);
 }
 
 // What the keyring holds for a site id, seen by another client.

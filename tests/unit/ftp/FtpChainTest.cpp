@@ -18,19 +18,6 @@ struct ChainCase {
     int error;
 };
 
-void connectTo(FakeFtpServer& srv, FtpHarness& h)
-{
-    h.target(srv.port());
-    ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
-    ASSERT_EQ(h.lastError(), 0);
-}
-
-QStringList afterLogin(const FakeFtpServer& srv)
-{
-    QStringList c = srv.commands();
-    return c.mid(2);
-}
-
 } // namespace
 
 TEST(FtpChain, CompositeStepSets)
@@ -63,7 +50,7 @@ TEST(FtpChain, CompositeStepSets)
         writeFile(h.path("upload"), "hello");
         if (c.setup)
             c.setup(srv, h);
-        connectTo(srv, h);
+        h.connectTo(srv);
         h.ftp.SetLocalFileName(h.path(QString::fromLatin1(c.name).contains("put") ? "upload" : "local"));
         ASSERT_TRUE(h.run([&] { c.op(h.ftp); }));
         EXPECT_EQ(afterLogin(srv), c.commands);
@@ -114,7 +101,7 @@ TEST(FtpChain, RestartGetResumesAtTheLocalSize)
     srv.setTransfer("RETR", {tail});
     FtpHarness h;
     writeFile(h.path("f"), QByteArray(1000, 'a'));
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetLocalFileName(h.path("f"));
     h.ftp.SetHostFileName("f");
     h.ftp.SetStepProgress(10);
@@ -206,7 +193,7 @@ TEST(FtpTransfer, DownloadEndsOnlyAfterBothTheReplyAndTheClose)
         t.holdLaterEnd = c.holdLaterEnd;
         srv.setTransfer("RETR", t);
         FtpHarness h;
-        connectTo(srv, h);
+        h.connectTo(srv);
         h.ftp.SetHostFileName("big");
         h.ftp.SetLocalFileName(h.path("big"));
         if (c.holdLaterEnd) {
@@ -241,7 +228,7 @@ TEST(FtpTransfer, PassiveReplyForms)
         srv.setPasvReply(form);
         srv.setTransfer("RETR", {"payload"});
         FtpHarness h;
-        connectTo(srv, h);
+        h.connectTo(srv);
         h.ftp.SetHostFileName("f");
         h.ftp.SetLocalFileName(h.path("down"));
         ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
@@ -260,7 +247,7 @@ TEST(FtpTransfer, MalformedPassiveReplyRaisesAndSendsNothing)
     FakeFtpServer srv;
     srv.setPasvReply("227 Entering Passive Mode (1,2,3,4,x,y)");
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     writeFile(h.path("keep"), "precious");
     h.ftp.SetHostFileName("f");
     h.ftp.SetLocalFileName(h.path("keep"));
@@ -285,7 +272,7 @@ TEST(FtpTransfer, ActiveModeAgainstLoopbackSendsPort127)
     srv.setTransfer("LIST", {"line one\r\nline two\r\n"});
     FtpHarness h;
     h.ftp.SetPassive(false);
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetLocalFileName(h.path("listing"));
     ASSERT_TRUE(h.run([&] { h.ftp.Dir(); }));
     EXPECT_EQ(h.lastError(), 0);
@@ -309,7 +296,7 @@ TEST(FtpTransfer, ServerDroppingMidTransferKeepsThePartAndFails)
     t.dropControlOnCut = true;
     srv.setTransfer("RETR", t);
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetHostFileName("f");
     h.ftp.SetLocalFileName(h.path("part"));
     ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
@@ -327,7 +314,7 @@ TEST(FtpTransfer, TruncatedDownloadWithAKnownSizeFailsEvenAfter226)
     srv.setTransfer("RETR", t);
     srv.on("SIZE", "213 50000");
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetHostFileName("f");
     h.ftp.SetLocalFileName(h.path("part"));
     ASSERT_TRUE(h.run([&] { h.ftp.Size(); }));
@@ -340,7 +327,7 @@ TEST(FtpTransfer, LocalFileProblems)
 {
     FakeFtpServer srv;
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     const QString badDir = h.path("no/such/dir/file");
     h.ftp.SetHostFileName("f");
     h.ftp.SetLocalFileName(badDir);
@@ -358,7 +345,7 @@ TEST(FtpTransfer, EmptyUploadAndCancelledUpload)
 {
     FakeFtpServer srv;
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     writeFile(h.path("empty"), "");
     h.ftp.SetLocalFileName(h.path("empty"));
     h.ftp.SetHostFileName("empty");
@@ -378,7 +365,7 @@ TEST(FtpTransfer, ProgressRunsFromZeroToAboutAThousand)
     FakeFtpServer srv;
     srv.setTransfer("RETR", {QByteArray(2'000'000, 'q')});
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetSizeProgress(2'000'000);
     EXPECT_EQ(h.ftp.StepProgress(), 2000);
     int last = -1;

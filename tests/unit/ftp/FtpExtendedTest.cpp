@@ -7,15 +7,6 @@
 
 namespace {
 
-void connectTo(FakeFtpServer& srv, FtpHarness& h)
-{
-    h.target(srv.port());
-    ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
-    ASSERT_EQ(h.lastError(), 0);
-}
-
-QStringList afterLogin(const FakeFtpServer& srv) { return srv.commands().mid(2); }
-
 const QByteArray kEpsv = "229 Entering Extended Passive Mode (|||%p|)";
 
 } // namespace
@@ -66,7 +57,7 @@ TEST(EpsvFallback, RefusedPasvFallsBackToEpsvAndRemembersIt)
         srv.setEpsvReply(kEpsv);
         srv.setTransfer("LIST", {"line one\r\n"});
         FtpHarness h;
-        connectTo(srv, h);
+        h.connectTo(srv);
         h.ftp.SetLocalFileName(h.path("listing"));
         ASSERT_TRUE(h.run([&] { h.ftp.Dir(); }));
         EXPECT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
@@ -79,7 +70,7 @@ TEST(EpsvFallback, RefusedPasvFallsBackToEpsvAndRemembersIt)
         EXPECT_EQ(afterLogin(srv), QStringList({"PASV", "EPSV", "LIST", "EPSV", "LIST"}));
         // A new connection asks PASV first again.
         ASSERT_TRUE(h.run([&] { h.ftp.Quit(); }));
-        connectTo(srv, h);
+        h.connectTo(srv);
         ASSERT_TRUE(h.run([&] { h.ftp.Dir(); }));
         EXPECT_EQ(srv.commands().mid(srv.commands().size() - 3), QStringList({"PASV", "EPSV", "LIST"}));
     }
@@ -92,7 +83,7 @@ TEST(EpsvFallback, UnusablePasvReplyFallsBackUploadsAndDownloads)
     srv.setEpsvReply(kEpsv);
     srv.setTransfer("RETR", {"payload"});
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetHostFileName("f");
     h.ftp.SetLocalFileName(h.path("down"));
     ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
@@ -112,7 +103,7 @@ TEST(EpsvFallback, EpsvRefusedTooFailsOnceThenPasvAgain)
     FakeFtpServer srv;  // answers EPSV with 502, as an old server does
     srv.on("PASV", "502 Command not implemented");
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetLocalFileName(h.path("listing"));
     ASSERT_TRUE(h.run([&] { h.ftp.Dir(); }));
     EXPECT_EQ(h.lastError(), 502);
@@ -136,7 +127,7 @@ TEST(EpsvFallback, MalformedEpsvReplyFailsTheRequestWithItsReason)
         srv.on("PASV", "500 PASV not understood");
         srv.setEpsvReply(reply);
         FtpHarness h;
-        connectTo(srv, h);
+        h.connectTo(srv);
         writeFile(h.path("keep"), "precious");
         h.ftp.SetHostFileName("f");
         h.ftp.SetLocalFileName(h.path("keep"));
@@ -167,7 +158,7 @@ TEST(EprtFallback, RefusedPortFallsBackToEprtAndRemembersIt)
         srv.setTransfer("LIST", {"line one\r\n"});
         FtpHarness h;
         h.ftp.SetPassive(false);
-        connectTo(srv, h);
+        h.connectTo(srv);
         h.ftp.SetHostFileName("f");
         h.ftp.SetLocalFileName(h.path("down"));
         ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
@@ -203,7 +194,7 @@ TEST(EprtFallback, EprtRefusedTooFailsClearlyThenPortAgain)
     srv.on("EPRT", "522 Network protocol not supported, use (2)");
     FtpHarness h;
     h.ftp.SetPassive(false);
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetHostFileName("f");
     h.ftp.SetLocalFileName(h.path("down"));
     ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
@@ -222,7 +213,7 @@ TEST(EprtFallback, EprtRefusedTooFailsClearlyThenPortAgain)
     other.on("PORT", "425 Cannot open data connection");
     FtpHarness h2;
     h2.ftp.SetPassive(false);
-    connectTo(other, h2);
+    h2.connectTo(other);
     h2.ftp.SetHostFileName("f");
     h2.ftp.SetLocalFileName(h2.path("down"));
     ASSERT_TRUE(h2.run([&] { h2.ftp.Get(); }));

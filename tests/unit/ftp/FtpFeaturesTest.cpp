@@ -49,13 +49,6 @@ TEST(FtpFeatures, NamesAnyCaseParametersAndMlstFacts)
     EXPECT_EQ(f.MlstFactsEnabled(), QStringList({"type", "perm", "size", "modify", "unique"}));
 }
 
-void connectTo(FakeFtpServer& srv, FtpHarness& h)
-{
-    h.target(srv.port());
-    ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
-    ASSERT_EQ(h.lastError(), 0);
-}
-
 const QByteArray kFeat = "211-Features:\r\n MDTM\r\n MLST type*;size*;modify*;\r\n UTF8\r\n211 End\r\n";
 
 TEST(FtpFeatures, FeatRepliesAreReadRefusalsKnowNothingAndANewConnectionForgets)
@@ -63,7 +56,7 @@ TEST(FtpFeatures, FeatRepliesAreReadRefusalsKnowNothingAndANewConnectionForgets)
     FakeFtpServer offering;
     offering.on("FEAT", kFeat);
     FtpHarness h;
-    connectTo(offering, h);
+    h.connectTo(offering);
     ASSERT_TRUE(h.run([&] { h.ftp.Feat(); }));
     EXPECT_EQ(h.lastRq(), ftpRqFeat);
     EXPECT_EQ(h.lastError(), 0);
@@ -80,7 +73,7 @@ TEST(FtpFeatures, FeatRepliesAreReadRefusalsKnowNothingAndANewConnectionForgets)
 
     // The next server refuses FEAT: nothing of the first one remains.
     FakeFtpServer refusing;
-    connectTo(refusing, h);
+    h.connectTo(refusing);
     EXPECT_FALSE(h.ftp.Features().Known());
     EXPECT_FALSE(h.ftp.MachineListing());
     ASSERT_TRUE(h.run([&] { h.ftp.Feat(); }));
@@ -98,7 +91,7 @@ TEST(FtpFeatures, AnEndlessFeatReplyIsCappedNotHeld)
     FakeFtpServer srv;
     srv.on("FEAT", reply);
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     ASSERT_TRUE(h.run([&] { h.ftp.Feat(); }, 20000));
     EXPECT_EQ(h.ftp.ReplyLines().size(), TFtpClient::kMaxReplyLines);
     EXPECT_EQ(h.ftp.ReplyLines().last(), "211 End");
@@ -112,7 +105,7 @@ TEST(FtpMachineListing, IsSentInsteadOfListAndARefusalListsAgainWithList)
     srv.on("MLSD", QList<Reply>{{"500 MLSD not understood"}});
     srv.setTransfer("LIST", {"-rw-r--r-- 1 o g 3 Jan 1 10:00 a\r\n"});
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetMachineListing(true);
     h.ftp.SetLocalFileName(h.path("listing"));
     ASSERT_TRUE(h.run([&] { h.ftp.Dir(); }));
@@ -137,7 +130,7 @@ TEST(FtpMachineListing, ServedListingsArriveAsSentAndOtherFailuresStayFailures)
     srv.setTransfer("MLSD", {"type=file;size=3; a\r\n"});
     srv.on("MLSD", QList<Reply>{{"150 Here it comes"}, {"425 Cannot open data connection"}});
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetMachineListing(true);
     h.ftp.SetListAll(true);  // MLSD has no hidden files to ask for: it stays MLSD
     h.ftp.SetLocalFileName(h.path("listing"));

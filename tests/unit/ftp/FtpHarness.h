@@ -43,6 +43,14 @@ struct FtpHarness {
         op();
         return testenv::waitFor([this] { return !done.empty(); }, timeoutMs);
     }
+    // Points the client at srv and logs in; a failed login fails the test
+    // with everything the client displayed.
+    void connectTo(const FakeFtpServer& srv)
+    {
+        target(srv.port());
+        ASSERT_TRUE(run([this] { ftp.Connect(); }));
+        ASSERT_EQ(lastError(), 0) << display.join('\n').toStdString();
+    }
     int lastError() const { return done.empty() ? -1 : done.back().error; }
     TFtpRequest lastRq() const { return done.empty() ? ftpRqNone : done.back().rq; }
     QString path(const QString& name) const { return tmp.filePath(name); }
@@ -50,3 +58,6 @@ struct FtpHarness {
 
 QByteArray readAll(const QString& path);
 void writeFile(const QString& path, const QByteArray& data);
+
+// The commands a server received after USER and PASS.
+inline QStringList afterLogin(const FakeFtpServer& srv) { return srv.commands().mid(2); }

@@ -10,15 +10,6 @@ namespace {
 
 using Reply = FakeFtpServer::Reply;
 
-void connectTo(FakeFtpServer& srv, FtpHarness& h)
-{
-    h.target(srv.port());
-    ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
-    ASSERT_EQ(h.lastError(), 0) << h.display.join('\n').toStdString();
-}
-
-QStringList afterLogin(const FakeFtpServer& srv) { return srv.commands().mid(2); }
-
 bool containsInjected(const FakeFtpServer& srv)
 {
     for (const QString& c : srv.commands())
@@ -53,7 +44,7 @@ TEST(FtpHostile, LineBreaksInNamesAreRefusedBeforeAnythingIsSent)
         SCOPED_TRACE(c.name);
         FakeFtpServer srv;
         FtpHarness h;
-        connectTo(srv, h);
+        h.connectTo(srv);
         h.ftp.SetLocalFileName(h.path("local"));
         writeFile(h.path("local"), "kept");
         c.prepare(h.ftp);
@@ -113,7 +104,7 @@ TEST(FtpHostile, RefusedDownloadLeavesTheLocalFileAsItWas)
         srv.on("RETR", "550 Permission denied");
         FtpHarness h;
         h.ftp.SetPassive(c.passive);
-        connectTo(srv, h);
+        h.connectTo(srv);
         const QString keep = h.path("keep.txt");
         if (c.existing)
             writeFile(keep, "precious content");
@@ -134,7 +125,7 @@ TEST(FtpHostile, AcceptedDownloadReplacesTheWholeFile)
     FakeFtpServer srv;
     srv.setTransfer("RETR", {"new"});
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     writeFile(h.path("f"), "a much longer old content");
     h.ftp.SetHostFileName("f");
     h.ftp.SetLocalFileName(h.path("f"));
@@ -163,7 +154,7 @@ TEST(FtpHostile, MultiLineRepliesEndOnlyAtTheirOwnCodeAndABlank)
         srv.setBanner(c.banner);
         srv.on("PWD", c.pwd);
         FtpHarness h;
-        connectTo(srv, h);
+        h.connectTo(srv);
         EXPECT_EQ(srv.commands(), QStringList({"USER alice", "PASS secret"}));
         ASSERT_TRUE(h.run([&] { h.ftp.Pwd(); }));
         EXPECT_EQ(h.lastError(), 0);
@@ -194,7 +185,7 @@ TEST(FtpHostile, ResumeThatWouldCorruptTheFileFailsAndLeavesItAsItWas)
         srv.on("SIZE", "213 1020");
         srv.setTransfer("RETR", {c.served});
         FtpHarness h;
-        connectTo(srv, h);
+        h.connectTo(srv);
         writeFile(h.path("f"), c.local);
         h.ftp.SetHostFileName("f");
         h.ftp.SetLocalFileName(h.path("f"));
@@ -214,7 +205,7 @@ TEST(FtpHostile, MoreBytesThanTheKnownSizeFailAPlainDownload)
     srv.on("SIZE", "213 10");
     srv.setTransfer("RETR", {QByteArray(5000, 'x')});
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetHostFileName("f");
     h.ftp.SetLocalFileName(h.path("f"));
     ASSERT_TRUE(h.run([&] { h.ftp.Size(); }));
@@ -230,7 +221,7 @@ TEST(FtpHostile, ListingPastTheLimitIsStoppedAndReported)
     t.content = QByteArray(2 * 1024 * 1024, 'l');
     srv.setTransfer("LIST", t);
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetListingLimit(64 * 1024);
     qint64 delivered = 0;
     h.ftp.OnDownloadData = [&](TCustomFtpCli*, const char*, int n) {
@@ -255,7 +246,7 @@ TEST(FtpHostile, DownloadSinkReceivesTheBytesAndAFailingSinkStopsTheTransfer)
     srv.setTransfer("LIST", {listing});
     srv.setTransfer("RETR", {QByteArray(300000, 'r')});
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     QByteArray got;
     h.ftp.SetLocalFileName(QString());
     h.ftp.OnDownloadData = [&](TCustomFtpCli*, const char* d, int n) {

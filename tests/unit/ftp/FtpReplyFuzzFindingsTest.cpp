@@ -8,13 +8,6 @@
 
 namespace {
 
-void connectTo(FakeFtpServer& srv, FtpHarness& h)
-{
-    h.target(srv.port());
-    ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
-    ASSERT_EQ(h.lastError(), 0);
-}
-
 QList<QByteArray> dataLines(const char* name)
 {
     QFile f(testenv::sourceDir() + "/tests/data/fuzz/" + name);
@@ -36,7 +29,7 @@ TEST(FtpReplyFuzzFindings, PassivePortNumbersThatAreNotBytesAreAMalformedReply)
         srv.setPasvReply(reply);
         srv.setTransfer("RETR", {"payload"});
         FtpHarness h;
-        connectTo(srv, h);
+        h.connectTo(srv);
         h.ftp.SetHostFileName("f");
         h.ftp.SetLocalFileName(h.path("down"));
         ASSERT_TRUE(h.run([&] { h.ftp.Port(); }));

@@ -21,13 +21,6 @@ QByteArray pattern(int n, int seed)
     return b;
 }
 
-void connectTo(FakeFtpServer& srv, FtpHarness& h)
-{
-    h.target(srv.port());
-    ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }));
-    ASSERT_EQ(h.lastError(), 0);
-}
-
 // What one upload reported: progress values and the lines it displayed after
 // the transfer command, with the seconds and rate of the statistics blanked.
 struct UploadTrace {
@@ -42,7 +35,7 @@ UploadTrace upload(bool binary, bool passive, const QByteArray& content)
     FakeFtpServer srv;
     FtpHarness h;
     h.ftp.SetPassive(passive);
-    connectTo(srv, h);
+    h.connectTo(srv);
     writeFile(h.path("src"), content);
     h.ftp.SetBinary(binary);
     h.ftp.SetLocalFileName(h.path("src"));
@@ -136,7 +129,7 @@ TEST(FtpUpload, ReadErrorInTheMiddleOfABinaryUploadFails)
 
     FakeFtpServer srv;
     FtpHarness h;
-    connectTo(srv, h);
+    h.connectTo(srv);
     h.ftp.SetBinary(true);
     h.ftp.SetLocalFileName(QStringLiteral("/proc/self/mem"));
     h.ftp.SetHostFileName("up");

@@ -4,7 +4,7 @@
 // and an upload travel encrypted and arrive byte for byte, the window marks
 // the session as encrypted; rejected, the certificate leaves the window
 // disconnected with the reason in the log.
-#include "MainWindowFixture.h"
+#include "MainWindowServerFixture.h"
 #include "ModalAnswerer.h"
 
 #include "FtpServers.h"
@@ -47,20 +47,6 @@ public:
     }
 };
 
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
-
 QByteArray randomBytes(int size)
 {
     QByteArray b(size, '\0');
@@ -69,10 +55,8 @@ QByteArray randomBytes(int size)
     return b;
 }
 
-class TlsFromTheWindow : public MainWindowTest {
+class TlsFromTheWindow : public MainWindowServerTest {
 protected:
-    testftp::FtpServer server;
-    QTemporaryDir local;
     CertificateAskingUi asking;
     // What the certificate window showed, each time it was shown.
     QStringList shownHosts, shownFingerprints, shownProblems;
@@ -85,15 +69,7 @@ protected:
                 ADD_FAILURE() << error.toStdString();
             return false;
         }
-        TFTPServerObj s = CreateSite(TSiteDefaults{});
-        s.Name = QStringLiteral("Secure server");
-        s.Server = QStringLiteral("127.0.0.1");
-        s.Port = QString::number(server.port());
-        s.Security = 2;  // explicit TLS, required
-        server.applyLogin(s);
-        s.Pasv = 1;
-        s.InitialDir = server.remotePrefix().isEmpty() ? QString() : QStringLiteral("/") + server.remotePrefix();
-        writeFile(dir.filePath(QStringLiteral("ftplist.TXT")), SiteLine(s).toUtf8() + '\n');
+        writeSite(QStringLiteral("Secure server"), 2, true);  // explicit TLS, required
         return true;
     }
 
@@ -113,33 +89,7 @@ protected:
         return answerer.shown;
     }
 
-    TSession* session() const { return window->Session(); }
-    QTreeView* remoteView() const { return find<QTreeView>("FTPView"); }
     QLabel* tlsMark() const { return find<QLabel>("lTls"); }
-    QString logText() const { return find<QPlainTextEdit>("Log")->toPlainText(); }
-    std::string log() const { return logText().toStdString(); }
-
-    bool idle()
-    {
-        return testenv::waitFor([this] {
-            return session()->CurrentPhase() == TSession::Phase::Online && !session()->RequestInFlight()
-                   && session()->Ftp1().State() == ftpStReady && !session()->Busy();
-        }, 20000);
-    }
-    static QStringList names(QTreeView* view)
-    {
-        QStringList out;
-        for (int r = 0; r < view->model()->rowCount(); ++r)
-            out << view->model()->index(r, 0).data().toString();
-        return out;
-    }
-    static void select(QTreeView* view, const QString& name)
-    {
-        const int row = int(names(view).indexOf(name));
-        ASSERT_GE(row, 0) << name.toStdString();
-        view->selectionModel()->select(view->model()->index(row, 0),
-                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    }
     bool batchDone(int& ended, int wanted)
     {
         return testenv::waitFor([&] { return ended >= wanted; }, 60000) && idle();
@@ -181,7 +131,7 @@ TEST_F(TlsFromTheWindow, AcceptedOnceTheSessionListsDownloadsAndUploadsEncrypted
 
     int ended = 0;
     QObject::connect(session(), &TSession::TransferBatchEnded, window.get(), [&] { ++ended; });
-    select(remoteView(), "from-server.bin");
+    select(remoteView(), {"from-server.bin"});
     find<QToolButton>("SpeedButton2")->click();
     ASSERT_TRUE(batchDone(ended, 1)) << log();
     EXPECT_EQ(contents(local.filePath("from-server.bin")), remote);
@@ -189,7 +139,7 @@ TEST_F(TlsFromTheWindow, AcceptedOnceTheSessionListsDownloadsAndUploadsEncrypted
     const QByteArray up = randomBytes(200001);
     writeFile(local.filePath("to-server.bin"), up);
     ASSERT_TRUE(window->SetLocalDir(local.path()));
-    select(find<QTreeView>("lvLoc"), "to-server.bin");
+    select(localView(), {"to-server.bin"});
     find<QToolButton>("SpeedButton1")->click();
     ASSERT_TRUE(batchDone(ended, 2)) << log();
     EXPECT_EQ(contents(server.dataDir() + "/to-server.bin"), up);

@@ -3,7 +3,7 @@
 // prompt answered in the real dialog, Stop from the progress window, and the
 // Transfer Type menu, watched the way the user sees them (both lists, the
 // progress window, the controls' states, the log).
-#include "MainWindowFixture.h"
+#include "MainWindowServerFixture.h"
 #include "ModalAnswerer.h"
 
 #include "FtpServers.h"
@@ -62,24 +62,8 @@ public:
     int certificatesShown = 0;
 };
 
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
-
-class TransfersFromTheWindow : public MainWindowTest {
+class TransfersFromTheWindow : public MainWindowServerTest {
 protected:
-    testftp::FtpServer server;
-    QTemporaryDir local;
     PromptingUserInterface prompting;
     // What the session reported, and what the window showed meanwhile.
     int filesStarted = 0, batchesEnded = 0, progressEvents = 0;
@@ -104,20 +88,9 @@ protected:
             ADD_FAILURE() << error.toStdString();
             return false;
         }
-        TFTPServerObj s = CreateSite(TSiteDefaults{});
         // Plain FTP unless the kind is TLS: the dialogue some tests read has no AUTH TLS.
-        s.Security = isTls(kind) ? 2 : 0;
-        s.Name = QStringLiteral("Test server");
-        s.Server = QStringLiteral("127.0.0.1");
-        s.Port = QString::number(server.port());
-        server.applyLogin(s);
-        s.Pasv = kind == Kind::VsftpdActive || kind == Kind::VsftpdTlsActive ? 0 : 1;
-        s.InitialDir = server.remotePrefix().isEmpty() ? QString() : QStringLiteral("/") + server.remotePrefix();
-        QFile f(dir.filePath(QStringLiteral("ftplist.TXT")));
-        if (!f.open(QIODevice::WriteOnly))
-            return false;
-        f.write(SiteLine(s).toUtf8() + '\n');
-        f.close();
+        writeSite(QStringLiteral("Test server"), isTls(kind) ? 2 : 0,
+                  kind != Kind::VsftpdActive && kind != Kind::VsftpdTlsActive);
         start();
         if (!window)
             return false;
@@ -153,43 +126,11 @@ protected:
         QObject::connect(s, &TSession::TransferBatchEnded, window.get(), [this] { ++batchesEnded; });
     }
 
-    TSession* session() const { return window->Session(); }
-    QTreeView* remoteView() const { return find<QTreeView>("FTPView"); }
-    QTreeView* localView() const { return find<QTreeView>("lvLoc"); }
-    QString logText() const { return find<QPlainTextEdit>("Log")->toPlainText(); }
-    std::string log() const { return logText().toStdString(); }
-
-    bool idle()
-    {
-        return testenv::waitFor([this] {
-            return session()->CurrentPhase() == TSession::Phase::Online && !session()->RequestInFlight()
-                   && session()->Ftp1().State() == ftpStReady && !session()->Busy();
-        }, 15000);
-    }
     // Waits for the end of the next batch and for the list after it.
     bool batchDone(int batches)
     {
         return testenv::waitFor([&] { return batchesEnded >= batches; }, 60000) && idle()
                && testenv::waitFor([] { return ProgressWindow() == nullptr; }, 5000);
-    }
-
-    static QStringList names(QTreeView* view)
-    {
-        QStringList out;
-        for (int r = 0; r < view->model()->rowCount(); ++r)
-            out << view->model()->index(r, 0).data().toString();
-        return out;
-    }
-    static void select(QTreeView* view, const QStringList& wanted)
-    {
-        const QStringList all = names(view);
-        QItemSelection selection;
-        for (const QString& name : wanted) {
-            const int row = int(all.indexOf(name));
-            ASSERT_GE(row, 0) << name.toStdString();
-            selection.select(view->model()->index(row, 0), view->model()->index(row, 0));
-        }
-        view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 
     // The drag's payload as the source list makes it: the named rows of the

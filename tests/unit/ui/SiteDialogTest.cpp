@@ -4,6 +4,7 @@
 // password field, and the dialog from the main window's commands, up to a
 // site made with New Server that is connected to a real FTP server.
 #include "MainWindowFixture.h"
+#include "SiteDialogFixture.h"
 
 #include "FtpServers.h"
 #include "i18n/MsgLanguage.h"
@@ -125,37 +126,15 @@ public:
     }
 };
 
-class SiteDialogTest : public ::testing::Test {
+class SiteDialogTest : public SiteDialogFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        savedDir = ProgramDir;
-        ProgramDir = WithTrailingSlash(dir.path());
-        savedOptions = FTPOptions;
-        FTPOptions.MailAno = false;
+        SiteDialogFixture::SetUp();
         FTPOptions.TimeZone = 0;
         setUserInterface(&ui);
     }
-    void TearDown() override
-    {
-        setUserInterface(nullptr);
-        FTPOptions = savedOptions;
-        ProgramDir = savedDir;
-    }
-    QString answerFile() const { return dir.filePath("Answer.txt"); }
 
-    static TFTPServerObj site(const QString& name = "Site", const QString& server = "ftp.example.org")
-    {
-        TFTPServerObj s = CreateSite(TSiteDefaults{});
-        s.Name = name;
-        s.Server = server;
-        return s;
-    }
-
-    QTemporaryDir dir;
-    QString savedDir;
-    TFTPOptions savedOptions;
     DialogUi ui;
 };
 
@@ -704,11 +683,7 @@ TEST_F(SiteDialogTest, ANewSiteOpensOnTheSystemZone)
 
 TEST_F(SiteDialogTest, GermanTextsAndTheTranslatedDefaultHostType)
 {
-    ASSERT_TRUE(QFile::copy(testenv::sourceDir() + "/lang/Deutsch.lan", dir.filePath("deutsch.lan")));
-    const bool on = LangOn;
-    const QString file = LangFile;
-    LangOn = true;
-    LangFile = "deutsch";
+    const InGerman german(dir);
     {
         TFFtpBase d;
         EXPECT_EQ(d.windowTitle(), QStringLiteral("FTP-Server-Eigenschaften"));
@@ -725,8 +700,6 @@ TEST_F(SiteDialogTest, GermanTextsAndTheTranslatedDefaultHostType)
         ASSERT_EQ(ui.boxes.size(), 1);
         EXPECT_EQ(ui.boxes[0].caption, QStringLiteral("Achtung"));
     }
-    LangOn = on;
-    LangFile = file;
 }
 
 // --- from the main window ---

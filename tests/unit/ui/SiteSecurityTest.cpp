@@ -2,6 +2,7 @@
 // value to and from the site, the port following implicit TLS, its name for
 // screen readers and in German, and the setting reaching the site list file
 // through the dialog.
+#include "SiteDialogFixture.h"
 #include "TestEnv.h"
 #include "i18n/MsgLanguage.h"
 #include "session/UserInterface.h"
@@ -26,33 +27,20 @@
 
 namespace {
 
-class SiteSecurityTest : public ::testing::Test {
+class SiteSecurityTest : public SiteDialogFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        savedDir = ProgramDir;
-        ProgramDir = WithTrailingSlash(dir.path());
-        savedOptions = FTPOptions;
-        FTPOptions.MailAno = false;
+        SiteDialogFixture::SetUp();
         setUserInterface(&ui);
-    }
-    void TearDown() override
-    {
-        setUserInterface(nullptr);
-        FTPOptions = savedOptions;
-        ProgramDir = savedDir;
     }
     static TFTPServerObj site(quint8 security, const QString& port = QStringLiteral("21"))
     {
-        TFTPServerObj s = CreateSite(TSiteDefaults{});
-        s.Name = QStringLiteral("Secure");
-        s.Server = QStringLiteral("ftp.example.org");
+        TFTPServerObj s = SiteDialogFixture::site(QStringLiteral("Secure"));
         s.Port = port;
         s.Security = security;
         return s;
     }
-    QString answerFile() const { return dir.filePath(QStringLiteral("Answer.txt")); }
     // Chooses entry index of the box with the keyboard, as a user does.
     static void choose(QComboBox* box, int index)
     {
@@ -64,9 +52,6 @@ protected:
         }
     }
 
-    QTemporaryDir dir;
-    QString savedDir;
-    TFTPOptions savedOptions;
     struct : IUserInterface {
         int ShowMessageBox(const QString&, const QString&, int) override { return mb::IdOk; }
         bool InputLine(const QString&, const QString&, QString&, bool, int) override { return false; }
@@ -160,19 +145,13 @@ TEST_F(SiteSecurityTest, TheBoxIsNamedForScreenReadersAndTranslated)
         ASSERT_NE(caption, nullptr);
         EXPECT_EQ(caption->buddy(), d.cbSecurity) << "its caption's shortcut leads to it";
     }
-    ASSERT_TRUE(QFile::copy(testenv::sourceDir() + "/lang/Deutsch.lan", dir.filePath("deutsch.lan")));
-    const bool on = LangOn;
-    const QString file = LangFile;
-    LangOn = true;
-    LangFile = "deutsch";
+    const InGerman german(dir);
     {
         TFFtpBase d;
         EXPECT_EQ(d.cbSecurity->accessibleName(), "Sicherheit");
         EXPECT_EQ(d.cbSecurity->itemText(2), "Explizites TLS, erforderlich");
         EXPECT_EQ(d.cbSecurity->count(), 4);
     }
-    LangOn = on;
-    LangFile = file;
 }
 
 TEST_F(SiteSecurityTest, ASiteSavedInTheDialogKeepsItsSettingInTheListFile)
