@@ -11,7 +11,7 @@ VARNOTH_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-de
 # What the test suite and benchmarks add: the real servers and the peers.
 VARNOTH_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev python3 python3-pyftpdlib
   vsftpd ftp-proxy dante-server microsocks openssh-server openssh-client curl lftp wget xvfb xauth procps
-  python3-openssl clang libclang-rt-dev gnome-keyring dbus dbus-x11 libsecret-tools lintian desktop-file-utils
+  python3-openssl clang libclang-rt-dev gnome-keyring dbus dbus-x11 libglib2.0-bin libsecret-tools lintian desktop-file-utils
   appstream man-db time)
 
 as_root() {

@@ -33,8 +33,20 @@ if [ "$mode" = locked ]; then
 else
     echo -n testpw | gnome-keyring-daemon --unlock --components=secrets >/dev/null || exit 1
 fi
+# The daemon returns before it owns its bus name: a program started at once
+# would find no keyring, and a stop would miss the service.
+if ! gdbus wait --session --timeout 20 org.freedesktop.secrets; then
+    echo "with-keyring.sh: the keyring did not take its bus name" >&2
+    exit 1
+fi
 pid=$(service_pid)
-[ "$mode" = hung ] && kill -STOP "$pid"
+if [ "$mode" = hung ]; then
+    if [ -z "$pid" ]; then
+        echo "with-keyring.sh: no process owns the keyring bus name" >&2
+        exit 1
+    fi
+    kill -STOP "$pid"
+fi
 "$@"
 rc=$?
 if [ -n "$pid" ]; then
