@@ -802,7 +802,12 @@ void TCustomFtpCli::UploadReply2()
     CloseData();
     Display(QStringLiteral("! STOR Failed"));
     m_transferActive = false;
-    m_error = m_statusCode;
+    // A data connection the client refused (its TLS failed or stalled): the
+    // server's reply only confirms it, and the request keeps the TLS error,
+    // as a download does.
+    const bool refused = m_uploadClosed && m_dataError >= wsock::TLS_HANDSHAKE_FAILED
+                         && m_dataError <= wsock::TLS_SETUP_FAILED;
+    m_error = refused ? m_dataError : m_statusCode;
     RequestDone(m_error);
 }
 

@@ -11,9 +11,58 @@
 #include "net/TlsInfo.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 namespace {
 bool positive(int code) { return code >= 200 && code < 300; }
+
+// A server may take the client's hello and never answer: no reply line, no
+// error, no close, nothing a request could end on. Each socket's handshake
+// is therefore bounded by the client's timeout (none when it is 0); one
+// single-shot timer per socket, restarted by every handshake, so a timer of
+// an earlier connection never ends a later one.
+QTimer* handshakeLimit(TWSocket* socket)
+{
+    static const QString name = QStringLiteral("TlsHandshakeLimit");
+    auto* timer = socket->findChild<QTimer*>(name, Qt::FindDirectChildrenOnly);
+    if (!timer) {
+        timer = new QTimer(socket);
+        timer->setObjectName(name);
+        timer->setSingleShot(true);
+    }
+    return timer;
+}
+
+void limitHandshake(TWSocket* socket, int seconds, QObject* owner, const std::function<void()>& stalled)
+{
+    QTimer* timer = handshakeLimit(socket);
+    timer->stop();
+    QObject::disconnect(timer, &QTimer::timeout, nullptr, nullptr);
+    if (seconds <= 0)
+        return;
+    QObject::connect(timer, &QTimer::timeout, owner, [socket, stalled] {
+        if (socket->TlsActive() && !socket->TlsEstablished())
+            stalled();
+    });
+    timer->start(seconds * 1000);
+}
+
+void handshakeEnded(TWSocket* socket) { handshakeLimit(socket)->stop(); }
+
+QString stalledText(int seconds)
+{
+    return QStringLiteral("TLS handshake failed: the server did not answer it within %1 second%2")
+        .arg(seconds)
+        .arg(seconds == 1 ? "" : "s");
+}
+
+// The limit of a handshake: the request timeout the program gives the client
+// (its synchronous form holds it); 0 means no limit.
+int handshakeSeconds(const TCustomFtpCli* client)
+{
+    const auto* sync = qobject_cast<const TFtpClient*>(client);
+    return sync ? sync->Timeout() : 0;
+}
 } // namespace
 
 // The welcome was 220: the Open step ends here, or the TLS steps follow.
@@ -63,7 +112,17 @@ void TCustomFtpCli::StartControlTls()
     // Bytes that came in the clear behind the 234 are no reply of this
     // server's TLS side (an injection): they are dropped.
     m_reply.ClearBuffer();
-    m_control->OnTlsHandshakeDone = [this](TCustomWSocket*, quint16 e) { Guarded([&] { ControlTlsDone(e); }); };
+    m_control->OnTlsHandshakeDone = [this](TCustomWSocket*, quint16 e) {
+        handshakeEnded(m_control);
+        Guarded([&] { ControlTlsDone(e); });
+    };
+    const int seconds = handshakeSeconds(this);
+    limitHandshake(m_control, seconds, this, [this, seconds] {
+        Guarded([&] {
+            TlsLoginFailed(wsock::TLS_HANDSHAKE_FAILED,
+                           stalledText(seconds) + " (#" + QString::number(wsock::TLS_HANDSHAKE_FAILED) + ")");
+        });
+    });
     m_control->StartTls(m_hostName, {}, m_tlsCaFile);
 }
 
@@ -168,6 +227,7 @@ void TCustomFtpCli::TlsLoginFailed(int code, const QString& msg)
 void TCustomFtpCli::StartDataTls(Handler secured)
 {
     m_data->OnTlsHandshakeDone = [this, secured](TCustomWSocket*, quint16 e) {
+        handshakeEnded(m_data);
         Guarded([&] {
             if (e != 0) {
                 DataTlsFailed(e, m_data->TlsErrorText());
@@ -190,6 +250,10 @@ void TCustomFtpCli::StartDataTls(Handler secured)
             (this->*secured)();
         });
     };
+    const int seconds = handshakeSeconds(this);
+    limitHandshake(m_data, seconds, this, [this, seconds] {
+        Guarded([&] { DataTlsFailed(wsock::TLS_HANDSHAKE_FAILED, stalledText(seconds)); });
+    });
     m_data->StartTls(m_hostName, NextDataSession(), m_tlsCaFile);
 }
 

@@ -270,3 +270,27 @@ TEST(CliTls, MirrorJobsCopyWholeTreesBothWaysOverTls)
     ASSERT_EQ(up.exitCode, 0) << up.out.constData() << up.err.constData();
     EXPECT_EQ(treeOf(srv.dataDir() + "/up"), localTree);
 }
+
+// A server that takes the client's hello after AUTH TLS and never answers:
+// the run ends on its --timeout, with the cause on stderr and no file.
+TEST(CliTls, HandshakeTheServerNeverAnswersEndsOnTheTimeout)
+{
+    QTemporaryDir certs;
+    QString error;
+    ASSERT_TRUE(testtls::makeCertificate(certs.path(), {"server"}, &error)) << error.toStdString();
+    testtls::FaultServer srv;
+    ASSERT_TRUE(srv.start("stall-control", certs.filePath("server.pem"), certs.filePath("server.key"), &error))
+        << error.toStdString();
+    QTemporaryDir tmp;
+    const CliResult r = runCli({"get", "--tls-required", "--timeout", "2", "-v",
+                                QStringLiteral("ftp://127.0.0.1:%1/file.bin").arg(srv.port()), tmp.filePath("got")});
+    EXPECT_EQ(r.exitCode, 1) << r.err.constData();
+    const QString err = QString::fromUtf8(r.err);
+    EXPECT_TRUE(err.contains("varnoth-cli get: 426 Timeout")
+                || err.contains("varnoth-cli get: TLS handshake failed: the server did not answer it within 2 seconds "
+                                "(#20101)"))
+        << r.err.constData();
+    EXPECT_TRUE(err.contains("< 234")) << r.err.constData();
+    EXPECT_FALSE(err.contains("> USER")) << r.err.constData();
+    EXPECT_FALSE(QFile::exists(tmp.filePath("got")));
+}

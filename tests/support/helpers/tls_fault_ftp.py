@@ -8,6 +8,11 @@
 #   other-cert  data connections (RETR, STOR) secured with DATA_CERT and
 #               DATA_KEY instead of the control connection's certificate
 #   quit-silent QUIT ends the connection with neither 221 nor close_notify
+#   stall-control  234 to AUTH TLS, then the client's hello is read and never
+#               answered; the connection stays open until the client ends it
+#   stall-data  TLS on the control connection; a transfer's data connection
+#               (RETR, LIST, STOR) is accepted and its hello never answered,
+#               until the client ends it (then 426)
 # In every mode the control connection ends after 221 without close_notify,
 # as many servers end it.
 #   tls_fault_ftp.py MODE PORT CERT KEY [DATA_CERT DATA_KEY]
@@ -55,6 +60,10 @@ def serve(conn):
             if mode == "close":
                 state["c"].close()
                 return
+            if mode == "stall-control":
+                while state["c"].recv(4096):
+                    pass
+                return
             state["c"] = ctx.wrap_socket(state["c"], server_side=True)
         elif verb in ("PBSZ", "PROT", "TYPE"):
             send("200 ok")
@@ -67,6 +76,16 @@ def serve(conn):
             state["pasv"] = pasv
             p = pasv.getsockname()[1]
             send("227 Entering Passive Mode (127,0,0,1,%d,%d)" % (p >> 8, p & 255))
+        elif mode == "stall-data" and verb in ("RETR", "LIST", "STOR"):
+            send("150 opening the data connection")
+            data, _ = state["pasv"].accept()
+            try:
+                while data.recv(4096):
+                    pass
+            except OSError:
+                pass
+            data.close()
+            send("426 data connection closed")
         elif verb == "RETR":
             send("150 here it comes")
             data, _ = state["pasv"].accept()
