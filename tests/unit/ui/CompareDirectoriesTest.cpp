@@ -1,12 +1,9 @@
 // Compare Directories from the window: a local folder against a pyftpdlib
 // directory with some equal and some differing files; afterwards the
 // differing entries are selected in both lists and nothing went to the server.
-#include "MainWindowFixture.h"
+#include "MainWindowServerFixture.h"
 
-#include "FtpServers.h"
-#include "session/Session.h"
 #include "session/SiteList.h"
-#include "sites/SiteLine.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -48,34 +45,9 @@ std::string selectedNames(QTreeView* list)
     return names.join(QStringLiteral(", ")).toStdString();
 }
 
-class CompareDirectoriesTest : public MainWindowTest {
-protected:
-    testftp::FtpServer server;
-    QTemporaryDir localDir;
-
-    void writeSite()
-    {
-        TFTPServerObj s = CreateSite(TSiteDefaults{});
-        s.Security = 0;  // plain FTP: the dialogue these tests read has no AUTH TLS
-        s.Name = QStringLiteral("Test server");
-        s.Server = QStringLiteral("127.0.0.1");
-        s.Port = QString::number(server.port());
-        server.applyLogin(s);
-        s.Pasv = 1;
-        s.InitialDir = server.remotePrefix().isEmpty() ? QString() : QStringLiteral("/") + server.remotePrefix();
-        QFile f(dir.filePath(QStringLiteral("ftplist.TXT")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(SiteLine(s).toUtf8() + '\n');
-    }
-    bool idle()
-    {
-        TSession* session = window->Session();
-        return testenv::waitFor([session] {
-            return session->CurrentPhase() == TSession::Phase::Online && !session->RequestInFlight()
-                   && session->Ftp1().State() == ftpStReady && !session->Busy();
-        }, 10000);
-    }
-};
+// The window against pyftpdlib, with the local pane's folder (local) to
+// compare against.
+using CompareDirectoriesTest = MainWindowServerTest;
 
 } // namespace
 
@@ -83,24 +55,24 @@ TEST_F(CompareDirectoriesTest, SelectsTheDifferingEntriesOfBothListsWithoutServe
 {
     QString error;
     ASSERT_TRUE(server.startPyftpdlib(&error)) << error.toStdString();
-    ASSERT_TRUE(localDir.isValid());
+    ASSERT_TRUE(local.isValid());
     // A recent whole minute: the listing shows it with its time of day.
     QDateTime when = QDateTime::currentDateTime().addDays(-1);
     when.setTime(QTime(when.time().hour(), when.time().minute()));
     const QString data = server.dataDir();
     makeFile(data + "/same.txt", 100, when);
-    makeFile(localDir.filePath("same.txt"), 100, when);
+    makeFile(local.filePath("same.txt"), 100, when);
     makeFile(data + "/longer.txt", 200, when);
-    makeFile(localDir.filePath("longer.txt"), 201, when);
+    makeFile(local.filePath("longer.txt"), 201, when);
     makeFile(data + "/older.txt", 50, when.addSecs(-3600));
-    makeFile(localDir.filePath("older.txt"), 50, when);
+    makeFile(local.filePath("older.txt"), 50, when);
     makeFile(data + "/remote only.txt", 5, when);
-    makeFile(localDir.filePath("local only.txt"), 5, when);
+    makeFile(local.filePath("local only.txt"), 5, when);
     makeDir(data + "/shared", when);
-    makeDir(localDir.filePath("shared"), when);
+    makeDir(local.filePath("shared"), when);
     makeDir(data + "/moved", when);
-    makeDir(localDir.filePath("moved"), when.addDays(-2));
-    writeSite();
+    makeDir(local.filePath("moved"), when.addDays(-2));
+    writeSite(QStringLiteral("Test server"), 0, true);  // plain FTP: no AUTH TLS in the dialogue
     start();
 
     QAction* compare = find<QAction>("CompareDirectories1");
@@ -110,7 +82,7 @@ TEST_F(CompareDirectoriesTest, SelectsTheDifferingEntriesOfBothListsWithoutServe
     sites->SelectRow(sites->FindCaption(QStringLiteral("Test server")));
     find<QToolButton>("sbConnect")->click();
     ASSERT_TRUE(idle()) << find<QPlainTextEdit>("Log")->toPlainText().toStdString();
-    ASSERT_TRUE(window->SetLocalDir(localDir.path()));
+    ASSERT_TRUE(window->SetLocalDir(local.path()));
     EXPECT_TRUE(compare->isEnabled());
 
     QTreeView* local = find<QTreeView>("lvLoc");

@@ -1,13 +1,11 @@
 // The command library dialog (T_FCmd) and the command bar of the main
 // window: the dialog driven through its named controls and keys, the bar
 // against a real pyftpdlib server with a real commands.txt.
-#include "MainWindowFixture.h"
+#include "MainWindowServerFixture.h"
 
-#include "FtpServers.h"
 #include "session/CustomCommands.h"
 #include "session/Session.h"
 #include "session/SiteList.h"
-#include "sites/SiteLine.h"
 #include "ui/T_FCmd.h"
 
 #include <QAction>
@@ -175,9 +173,8 @@ TEST(CommandLibraryDialog, EditsAreKeptWhicheverWayItClosesAndOnlySelectReturnsA
 
 namespace {
 
-class CommandBarTest : public MainWindowTest {
+class CommandBarTest : public MainWindowServerTest {
 protected:
-    testftp::FtpServer server;
 
     void writeFile(const QString& name, const QByteArray& data)
     {
@@ -190,25 +187,9 @@ protected:
         QFile f(dir.filePath(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    void writeSite()
-    {
-        TFTPServerObj s = CreateSite(TSiteDefaults{});
-        s.Security = 0;  // plain FTP: the dialogue these tests read has no AUTH TLS
-        s.Name = QStringLiteral("Test server");
-        s.Server = QStringLiteral("127.0.0.1");
-        s.Port = QString::number(server.port());
-        server.applyLogin(s);
-        s.Pasv = 1;
-        writeFile(QStringLiteral("ftplist.TXT"), SiteLine(s).toUtf8() + '\n');
-    }
-    TSession* session() const { return window->Session(); }
-    bool idle()
-    {
-        return testenv::waitFor([this] {
-            return session()->CurrentPhase() == TSession::Phase::Online && !session()->RequestInFlight()
-                   && session()->Ftp1().State() == ftpStReady && !session()->Busy();
-        }, 10000);
-    }
+    // The site of the started server, plain FTP (the dialogue these tests
+    // read has no AUTH TLS), passive.
+    void writeSite() { MainWindowServerTest::writeSite(QStringLiteral("Test server"), 0, true); }
     QString log() const { return find<QPlainTextEdit>("Log")->toPlainText(); }
     QStringList history() const
     {

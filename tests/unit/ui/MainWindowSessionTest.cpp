@@ -2,13 +2,10 @@
 // site, connect, open a folder by double click, go up, use the path box,
 // refresh and disconnect, watching the right pane, the path box, the
 // controls and the log the way the user sees them.
-#include "MainWindowFixture.h"
+#include "MainWindowServerFixture.h"
 
-#include "FtpServers.h"
 #include "listing/ListSortProxy.h"
-#include "session/Session.h"
 #include "session/SiteList.h"
-#include "sites/SiteLine.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -24,9 +21,8 @@ namespace {
 
 enum class Kind { PyftpdlibPassive, VsftpdActive };
 
-class MainWindowSessionTest : public MainWindowTest, public ::testing::WithParamInterface<Kind> {
+class MainWindowSessionTest : public MainWindowServerTest, public ::testing::WithParamInterface<Kind> {
 protected:
-    testftp::FtpServer server;
 
     bool startServer()
     {
@@ -37,39 +33,17 @@ protected:
         return ok;
     }
 
+    // The site of the started server, plain FTP (the dialogue these tests
+    // read has no AUTH TLS), passive for pyftpdlib and active for vsftpd.
     void writeSite()
     {
-        TFTPServerObj s = CreateSite(TSiteDefaults{});
-        s.Security = 0;  // plain FTP: the dialogue these tests read has no AUTH TLS
-        s.Name = QStringLiteral("Test server");
-        s.Server = QStringLiteral("127.0.0.1");
-        s.Port = QString::number(server.port());
-        server.applyLogin(s);
-        s.Pasv = GetParam() == Kind::PyftpdlibPassive ? 1 : 0;
-        s.InitialDir = server.remotePrefix().isEmpty() ? QString() : QStringLiteral("/") + server.remotePrefix();
-        QFile f(dir.filePath(QStringLiteral("ftplist.TXT")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(SiteLine(s).toUtf8() + '\n');
+        MainWindowServerTest::writeSite(QStringLiteral("Test server"), 0, GetParam() == Kind::PyftpdlibPassive);
     }
 
-    TSession* session() const { return window->Session(); }
     QTreeView* view() const { return find<QTreeView>("FTPView"); }
     QComboBox* pathBox() const { return find<QComboBox>("FTPPath"); }
 
-    bool idle()
-    {
-        return testenv::waitFor([this] {
-            return session()->CurrentPhase() == TSession::Phase::Online && !session()->RequestInFlight()
-                   && session()->Ftp1().State() == ftpStReady && !session()->Busy();
-        }, 10000);
-    }
-    QStringList rowNames() const
-    {
-        QStringList names;
-        for (int r = 0; r < view()->model()->rowCount(); ++r)
-            names << view()->model()->index(r, 0).data().toString();
-        return names;
-    }
+    QStringList rowNames() const { return names(view()); }
     QStringList pathItems() const
     {
         QStringList items;
