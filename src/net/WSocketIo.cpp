@@ -444,7 +444,9 @@ void TCustomWSocket::TryToSend()
                 return;
         }
         b->Remove(int(n));
-        if (n < len)
+        // A short send means the system's buffer is full, but TLS sends one
+        // record (16 KiB) per call: it goes on until the buffer says so.
+        if (n < len && !m_tls)
             break;
     }
     if (m_fd != -1 && m_state == wsConnected)
