@@ -25,8 +25,9 @@ class FaultServer {
 public:
     ~FaultServer();
     // mode: garbage, close, plain-data, truncate, serve, other-cert,
-    // quit-silent, stall-control, stall-data (see the script). dataCert and
-    // dataKey: the certificate of the data connections in mode other-cert.
+    // quit-silent, stall-control, stall-implicit, stall-data (see the
+    // script). dataCert and dataKey: the certificate of the data connections
+    // in mode other-cert.
     bool start(const QString& mode, const QString& cert, const QString& key, QString* error,
                const QString& dataCert = {}, const QString& dataKey = {});
     quint16 port() const { return m_port; }

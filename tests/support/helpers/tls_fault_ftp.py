@@ -10,6 +10,8 @@
 #   quit-silent QUIT ends the connection with neither 221 nor close_notify
 #   stall-control  234 to AUTH TLS, then the client's hello is read and never
 #               answered; the connection stays open until the client ends it
+#   stall-implicit  the client's hello on connecting (implicit TLS) is read
+#               and never answered, as in stall-control
 #   stall-data  TLS on the control connection; a transfer's data connection
 #               (RETR, LIST, STOR) is accepted and its hello never answered,
 #               until the client ends it (then 426)
@@ -45,6 +47,10 @@ def serve(conn):
         line, state["buf"] = state["buf"].split(b"\n", 1)
         return line.decode("latin-1").strip()
 
+    if mode == "stall-implicit":
+        while conn.recv(4096):
+            pass
+        return
     send("220 fault server (%s)" % mode)
     while True:
         line = readline()

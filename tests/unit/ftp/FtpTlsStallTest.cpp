@@ -70,6 +70,22 @@ TEST(FtpTlsStall, ControlHandshakeNeverAnsweredEndsTheLoginAndClosesTheConnectio
     EXPECT_FALSE(sync.ftp.Connected());
 }
 
+// Implicit TLS: the hello goes out on connecting, before any welcome.
+TEST(FtpTlsStall, ImplicitHandshakeNeverAnsweredEndsTheConnect)
+{
+    StallServer s;
+    ASSERT_NO_FATAL_FAILURE(s.start("stall-implicit"));
+    FtpHarness h;
+    s.aim(h);
+    h.ftp.SetSecurity(ftpSecImplicit);
+    ASSERT_TRUE(h.run([&] { h.ftp.Connect(); }, 30000)) << h.display.join('\n').toStdString();
+    EXPECT_EQ(h.lastError(), wsock::TLS_HANDSHAKE_FAILED);
+    EXPECT_EQ(h.ftp.ErrorMessage(), stalled + " (#20101)");
+    EXPECT_FALSE(h.display.join('\n').contains("> USER"));
+    EXPECT_FALSE(h.ftp.Connected());
+    EXPECT_EQ(h.done.size(), 1u);
+}
+
 TEST(FtpTlsStall, DataHandshakeNeverAnsweredFailsEachTransferAndKeepsTheSession)
 {
     StallServer s;
