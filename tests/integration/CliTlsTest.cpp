@@ -19,16 +19,6 @@
 
 namespace {
 
-#define START_OR_SKIP(call)                                          \
-    do {                                                             \
-        QString why;                                                 \
-        if (!(call)) {                                               \
-            if (testenv::underCi())                                  \
-                FAIL() << why.toStdString();                         \
-            GTEST_SKIP() << why.toStdString();                       \
-        }                                                            \
-    } while (0)
-
 } // namespace
 
 TEST(CliTls, FtpsUrlRefusesAnUnknownCertificateWithItsFingerprintThenTakesIt)

@@ -37,6 +37,18 @@ void deliverPostedEvents();
 
 } // namespace testenv
 
+// Runs call, a server start that takes &why (a QString it declares): when
+// the start fails, the test is skipped with the reason, or fails under CI.
+#define START_OR_SKIP(call)                                  \
+    do {                                                     \
+        QString why;                                         \
+        if (!(call)) {                                       \
+            if (testenv::underCi())                          \
+                FAIL() << why.toStdString();                 \
+            GTEST_SKIP() << why.toStdString();               \
+        }                                                    \
+    } while (0)
+
 // Skips the test when a required program is absent, or fails it under CI.
 #define REQUIRE_PROGRAM(var, name)                                                   \
     const QString var = testenv::findProgram(name);                                  \

@@ -83,9 +83,7 @@ TEST(EpsvFallback, UnusablePasvReplyFallsBackUploadsAndDownloads)
     srv.setEpsvReply(kEpsv);
     srv.setTransfer("RETR", {"payload"});
     FtpHarness h;
-    h.connectTo(srv);
-    h.ftp.SetHostFileName("f");
-    h.ftp.SetLocalFileName(h.path("down"));
+    h.prepareDownload(srv, true);
     ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
     EXPECT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
     EXPECT_EQ(readAll(h.path("down")), "payload");
@@ -157,10 +155,7 @@ TEST(EprtFallback, RefusedPortFallsBackToEprtAndRemembersIt)
         srv.setTransfer("RETR", {"active payload"});
         srv.setTransfer("LIST", {"line one\r\n"});
         FtpHarness h;
-        h.ftp.SetPassive(false);
-        h.connectTo(srv);
-        h.ftp.SetHostFileName("f");
-        h.ftp.SetLocalFileName(h.path("down"));
+        h.prepareDownload(srv, false);
         ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
         EXPECT_EQ(h.lastError(), 0) << h.ftp.ErrorMessage().toStdString();
         EXPECT_EQ(readAll(h.path("down")), "active payload");
@@ -193,10 +188,7 @@ TEST(EprtFallback, EprtRefusedTooFailsClearlyThenPortAgain)
     srv.on("PORT", "502 Command not implemented");
     srv.on("EPRT", "522 Network protocol not supported, use (2)");
     FtpHarness h;
-    h.ftp.SetPassive(false);
-    h.connectTo(srv);
-    h.ftp.SetHostFileName("f");
-    h.ftp.SetLocalFileName(h.path("down"));
+    h.prepareDownload(srv, false);
     ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
     EXPECT_EQ(h.lastError(), 522);
     EXPECT_EQ(h.ftp.ErrorMessage(), "PORT and EPRT both refused; the server takes no active data connection: "
@@ -212,10 +204,7 @@ TEST(EprtFallback, EprtRefusedTooFailsClearlyThenPortAgain)
     FakeFtpServer other;
     other.on("PORT", "425 Cannot open data connection");
     FtpHarness h2;
-    h2.ftp.SetPassive(false);
-    h2.connectTo(other);
-    h2.ftp.SetHostFileName("f");
-    h2.ftp.SetLocalFileName(h2.path("down"));
+    h2.prepareDownload(other, false);
     ASSERT_TRUE(h2.run([&] { h2.ftp.Get(); }));
     EXPECT_EQ(h2.lastError(), 425);
     EXPECT_EQ(afterLogin(other).size(), 1);

@@ -51,6 +51,24 @@ struct FtpHarness {
         ASSERT_TRUE(run([this] { ftp.Connect(); }));
         ASSERT_EQ(lastError(), 0) << display.join('\n').toStdString();
     }
+    // Points the client at srv for a download of "f" into path("down"), in
+    // passive or active mode, logged in.
+    void prepareDownload(const FakeFtpServer& srv, bool passive)
+    {
+        ftp.SetPassive(passive);
+        connectTo(srv);
+        ftp.SetHostFileName("f");
+        ftp.SetLocalFileName(path("down"));
+    }
+    // The commands the client sent, in order, as displayed ("> EPSV").
+    QStringList sentCommands() const
+    {
+        QStringList out;
+        for (const QString& line : display)
+            if (line.startsWith("> "))
+                out << line;
+        return out;
+    }
     int lastError() const { return done.empty() ? -1 : done.back().error; }
     TFtpRequest lastRq() const { return done.empty() ? ftpRqNone : done.back().rq; }
     QString path(const QString& name) const { return tmp.filePath(name); }

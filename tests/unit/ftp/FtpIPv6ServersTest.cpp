@@ -12,16 +12,6 @@ namespace {
 
 enum class Kind { Pyftpdlib, Vsftpd };
 
-// The commands the client sent, in order ("> EPSV").
-QStringList sent(const FtpHarness& h)
-{
-    QStringList out;
-    for (const QString& line : h.display)
-        if (line.startsWith("> "))
-            out << line;
-    return out;
-}
-
 void treeOverIPv6(Kind kind, bool passive, const QString& host)
 {
     testftp::FtpServer srv;
@@ -51,7 +41,7 @@ void treeOverIPv6(Kind kind, bool passive, const QString& host)
     for (int i = 0; i < content.size(); ++i)
         content[i] = char((i * 131) ^ (i >> 9));
     writeFile(h.path("src"), content);
-    const int before = int(sent(h).size());
+    const int before = int(h.sentCommands().size());
     h.ftp.SetLocalFileName(h.path("src"));
     h.ftp.SetHostFileName(srv.remotePrefix() + "tree/leaf.bin");
     ASSERT_TRUE(h.run([&] { h.ftp.Put(); })) << h.display.join('\n').toStdString();
@@ -59,14 +49,14 @@ void treeOverIPv6(Kind kind, bool passive, const QString& host)
     EXPECT_EQ(readAll(QDir(srv.dataDir()).filePath("tree/leaf.bin")), content);
 
     // The first data command: the extended form, then the transfer.
-    const QStringList first = sent(h).mid(before, 2);
+    const QStringList first = h.sentCommands().mid(before, 2);
     ASSERT_EQ(first.size(), 2);
     if (passive)
         EXPECT_EQ(first[0], "> EPSV");
     else
         EXPECT_TRUE(first[0].startsWith("> EPRT |2|::1|")) << first[0].toStdString();
     EXPECT_EQ(first[1], "> STOR " + srv.remotePrefix() + "tree/leaf.bin");
-    EXPECT_FALSE(sent(h).contains("> PASV"));
+    EXPECT_FALSE(h.sentCommands().contains("> PASV"));
 
     h.ftp.SetLocalFileName(h.path("back"));
     ASSERT_TRUE(h.run([&] { h.ftp.Get(); })) << h.display.join('\n').toStdString();
@@ -128,8 +118,8 @@ TEST(FtpIPv6Socks, Socks5CarriesControlAndDataToAnIPv6Server)
     ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
     ASSERT_EQ(h.lastError(), 0) << h.display.join('\n').toStdString();
     EXPECT_EQ(readAll(h.path("got")), "through socks over IPv6");
-    EXPECT_TRUE(sent(h).contains("> EPSV"));
-    EXPECT_FALSE(sent(h).contains("> PASV"));
+    EXPECT_TRUE(h.sentCommands().contains("> EPSV"));
+    EXPECT_FALSE(h.sentCommands().contains("> PASV"));
     // SOCKS 4 cannot carry the address: a clear failure, no connection.
     FtpHarness h4;
     h4.ftp.SetConnectionType(ftpSocks4);

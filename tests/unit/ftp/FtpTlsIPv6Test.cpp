@@ -45,24 +45,6 @@ bool startOnIPv6(testftp::FtpServer& srv, Server kind, const testftp::TlsSetup& 
     return kind == Server::PyftpdlibExplicit ? srv.startPyftpdlibTls(tls, error) : srv.startVsftpdTls(tls, error);
 }
 
-#define START_OR_SKIP(call, why)                      \
-    do {                                              \
-        if (!(call)) {                                \
-            if (testenv::underCi())                   \
-                FAIL() << (why).toStdString();        \
-            GTEST_SKIP() << (why).toStdString();      \
-        }                                             \
-    } while (0)
-
-QStringList sent(const FtpHarness& h)
-{
-    QStringList out;
-    for (const QString& line : h.display)
-        if (line.startsWith("> "))
-            out << line;
-    return out;
-}
-
 class FtpTlsIPv6 : public ::testing::TestWithParam<V6TlsCase> {};
 
 TEST_P(FtpTlsIPv6, LoginTransfersAndListingOverExtendedDataConnections)
@@ -71,8 +53,7 @@ TEST_P(FtpTlsIPv6, LoginTransfersAndListingOverExtendedDataConnections)
     Certs certs;
     ASSERT_TRUE(certs.make("v6", "::1")) << certs.error.toStdString();
     testftp::FtpServer srv;
-    QString error;
-    START_OR_SKIP(startOnIPv6(srv, c.server, certs.setup("v6", c.server == Server::VsftpdImplicit), &error), error);
+    START_OR_SKIP(startOnIPv6(srv, c.server, certs.setup("v6", c.server == Server::VsftpdImplicit), &why));
 
     FtpHarness h;
     h.ftp.SetHostName(c.host);
@@ -94,18 +75,18 @@ TEST_P(FtpTlsIPv6, LoginTransfersAndListingOverExtendedDataConnections)
     for (int i = 0; i < content.size(); ++i)
         content[i] = char((i * 151) ^ (i >> 11));
     writeFile(h.path("src"), content);
-    const int before = int(sent(h).size());
+    const int before = int(h.sentCommands().size());
     h.ftp.SetLocalFileName(h.path("src"));
     h.ftp.SetHostFileName(srv.remotePrefix() + "v6.bin");
     ASSERT_TRUE(h.run([&] { h.ftp.Put(); }, 20000)) << h.display.join('\n').toStdString();
     ASSERT_EQ(h.lastError(), 0) << h.display.join('\n').toStdString();
     EXPECT_EQ(readAll(QDir(srv.dataDir()).filePath("v6.bin")), content);
-    const QString dataCommand = sent(h).value(before);
+    const QString dataCommand = h.sentCommands().value(before);
     if (c.passive)
         EXPECT_EQ(dataCommand, "> EPSV");
     else
         EXPECT_TRUE(dataCommand.startsWith("> EPRT |2|::1|")) << dataCommand.toStdString();
-    EXPECT_TRUE(sent(h).filter(QRegularExpression("^> (PASV|PORT)")).isEmpty());
+    EXPECT_TRUE(h.sentCommands().filter(QRegularExpression("^> (PASV|PORT)")).isEmpty());
 
     h.ftp.SetLocalFileName(h.path("back"));
     ASSERT_TRUE(h.run([&] { h.ftp.Get(); }, 20000)) << h.display.join('\n').toStdString();
@@ -141,8 +122,7 @@ TEST(FtpTlsIPv6Names, CertificateForTheIPv4AddressIsRefusedOnIPv6)
     Certs certs;
     ASSERT_TRUE(certs.make("v4", "127.0.0.1")) << certs.error.toStdString();
     testftp::FtpServer srv;
-    QString error;
-    START_OR_SKIP(startOnIPv6(srv, Server::VsftpdExplicit, certs.setup("v4", false), &error), error);
+    START_OR_SKIP(startOnIPv6(srv, Server::VsftpdExplicit, certs.setup("v4", false), &why));
     for (const char* host : {"::1", "[::1]"}) {
         SCOPED_TRACE(host);
         FtpHarness h;
@@ -156,7 +136,7 @@ TEST(FtpTlsIPv6Names, CertificateForTheIPv4AddressIsRefusedOnIPv6)
         EXPECT_EQ(h.lastError(), wsock::TLS_UNTRUSTED);
         EXPECT_TRUE(h.ftp.ErrorMessage().contains("issued for 127.0.0.1, not for ::1"))
             << h.ftp.ErrorMessage().toStdString();
-        EXPECT_TRUE(sent(h).filter("> USER").isEmpty()) << h.display.join('\n').toStdString();
+        EXPECT_TRUE(h.sentCommands().filter("> USER").isEmpty()) << h.display.join('\n').toStdString();
         EXPECT_FALSE(h.ftp.Connected());
     }
     FtpHarness accepted;

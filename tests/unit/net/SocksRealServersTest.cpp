@@ -85,15 +85,6 @@ Outcome roundTrip(quint16 socksPort, const QString& level, const QString& user =
 
 } // namespace
 
-#define START_OR_SKIP(call)                                                  \
-    do {                                                                     \
-        QString why;                                                         \
-        if (!(call)) {                                                       \
-            if (testenv::underCi()) FAIL() << why.toStdString();             \
-            else GTEST_SKIP() << why.toStdString();                          \
-        }                                                                    \
-    } while (0)
-
 TEST(SocksDante, Levels4And5CarryDataBothWays)
 {
     REQUIRE_PROGRAM(danted, "danted");

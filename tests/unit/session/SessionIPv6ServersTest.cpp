@@ -22,6 +22,29 @@ void PrintTo(const V6Setup& s, std::ostream* os)
 
 class SessionIPv6Servers : public ::testing::TestWithParam<V6Setup> {};
 
+// Uploads local/up, then (renamed away locally) downloads it back; both
+// trees must equal the local original, and the data connections must have
+// used the extended command named.
+void treeUpAndBack(SessionHarness& h, const QTemporaryDir& local, const testftp::FtpServer& server,
+                   const QString& extendedCommand)
+{
+    const auto log = [&] { return h.pane.Lines().join('\n').toStdString(); };
+    auto batchDone = [&] {
+        return testenv::waitFor([&] {
+            return h.session.RunningTransfer() == TSession::TransferKind::None && !h.session.Busy() && h.idle(50);
+        }, 30000);
+    };
+    h.session.StartUpload({"up"});
+    ASSERT_TRUE(batchDone()) << log();
+    const QMap<QString, QByteArray> tree = treeContents(local.filePath("up"));
+    EXPECT_EQ(treeContents(server.dataDir() + "/up"), tree) << log();
+    QDir(local.path()).rename("up", "sent");
+    h.session.StartDownload({h.rowOf("up")});
+    ASSERT_TRUE(batchDone()) << log();
+    EXPECT_EQ(treeContents(local.filePath("up")), tree) << log();
+    EXPECT_FALSE(h.pane.Lines().filter(extendedCommand).isEmpty()) << log();
+}
+
 } // namespace
 
 TEST_P(SessionIPv6Servers, SiteOnIPv6UploadsAndDownloadsATree)
@@ -29,12 +52,7 @@ TEST_P(SessionIPv6Servers, SiteOnIPv6UploadsAndDownloadsATree)
     const V6Setup p = GetParam();
     testftp::FtpServer server;
     server.setAddress("::1");
-    QString error;
-    if (!(p.kind == Kind::Pyftpdlib ? server.startPyftpdlib(&error) : server.startVsftpd(&error))) {
-        if (testenv::underCi())
-            FAIL() << error.toStdString();
-        GTEST_SKIP() << error.toStdString();
-    }
+    START_OR_SKIP(p.kind == Kind::Pyftpdlib ? server.startPyftpdlib(&why) : server.startVsftpd(&why));
     SessionHarness h;
     QTemporaryDir local;
     writeFile(local.filePath("up/a.txt"), "over IPv6\n", minutesAgo(1));
@@ -51,21 +69,7 @@ TEST_P(SessionIPv6Servers, SiteOnIPv6UploadsAndDownloadsATree)
     const auto log = [&] { return h.pane.Lines().join('\n').toStdString(); };
     EXPECT_EQ(h.pane.Lines().filter("Connecting to [::1]").size(), 1) << log();
 
-    auto batchDone = [&] {
-        return testenv::waitFor([&] {
-            return h.session.RunningTransfer() == TSession::TransferKind::None && !h.session.Busy() && h.idle(50);
-        }, 30000);
-    };
-    h.session.StartUpload({"up"});
-    ASSERT_TRUE(batchDone()) << log();
-    const QMap<QString, QByteArray> tree = treeContents(local.filePath("up"));
-    EXPECT_EQ(treeContents(server.dataDir() + "/up"), tree) << log();
-
-    QDir(local.path()).rename("up", "sent");
-    h.session.StartDownload({h.rowOf("up")});
-    ASSERT_TRUE(batchDone()) << log();
-    EXPECT_EQ(treeContents(local.filePath("up")), tree) << log();
-    EXPECT_EQ(h.pane.Lines().filter(p.passive ? "EPSV" : "EPRT |2|::1|").isEmpty(), false) << log();
+    treeUpAndBack(h, local, server, p.passive ? "EPSV" : "EPRT |2|::1|");
     EXPECT_TRUE(h.pane.Lines().filter("PASV").isEmpty()) << log();
 }
 
@@ -108,14 +112,8 @@ TEST(SessionIPv6TlsServers, SiteOnIPv6WithTlsUploadsAndDownloadsATree)
         SCOPED_TRACE(c.kind == Kind::Pyftpdlib ? "pyftpdlib" : "vsftpd");
         testftp::FtpServer server;
         server.setAddress("::1");
-        QString error;
-        const bool started = c.kind == Kind::Pyftpdlib ? server.startPyftpdlibTls({}, &error)
-                                                       : server.startVsftpdTls({true, {}, {}}, &error);
-        if (!started) {
-            if (testenv::underCi())
-                FAIL() << error.toStdString();
-            GTEST_SKIP() << error.toStdString();
-        }
+        START_OR_SKIP(c.kind == Kind::Pyftpdlib ? server.startPyftpdlibTls({}, &why)
+                                                : server.startVsftpdTls({true, {}, {}}, &why));
         SessionHarness h;
         AcceptingUi ui;
         setUserInterface(&ui);
@@ -136,20 +134,7 @@ TEST(SessionIPv6TlsServers, SiteOnIPv6WithTlsUploadsAndDownloadsATree)
         EXPECT_EQ(ui.asked, 1) << log();
         EXPECT_FALSE(h.pane.Lines().filter("Encrypted connection").isEmpty()) << log();
 
-        auto batchDone = [&] {
-            return testenv::waitFor([&] {
-                return h.session.RunningTransfer() == TSession::TransferKind::None && !h.session.Busy() && h.idle(50);
-            }, 30000);
-        };
-        h.session.StartUpload({"up"});
-        ASSERT_TRUE(batchDone()) << log();
-        const QMap<QString, QByteArray> tree = treeContents(local.filePath("up"));
-        EXPECT_EQ(treeContents(server.dataDir() + "/up"), tree) << log();
-        QDir(local.path()).rename("up", "sent");
-        h.session.StartDownload({h.rowOf("up")});
-        ASSERT_TRUE(batchDone()) << log();
-        EXPECT_EQ(treeContents(local.filePath("up")), tree) << log();
-        EXPECT_FALSE(h.pane.Lines().filter(c.passive ? "EPSV" : "EPRT |2|::1|").isEmpty()) << log();
+        treeUpAndBack(h, local, server, c.passive ? "EPSV" : "EPRT |2|::1|");
         // Every data connection resumed a session: the ticket a server sends
         // on an upload's connection after a few bytes is kept, too.
         EXPECT_TRUE(h.pane.Lines().filter("did not resume").isEmpty()) << log();
