@@ -277,8 +277,9 @@ TTlsResumable TCustomFtpCli::NextDataSession()
 }
 
 // The data connection could not be secured, or not with the control
-// connection's certificate: nothing of the transfer has moved. The connection goes, and the request ends with the server's final
-// reply to the transfer command, as failed.
+// connection's certificate: nothing of the transfer has moved. The
+// connection goes, and the request ends with the server's final reply to
+// the transfer command, as failed.
 void TCustomFtpCli::DataTlsFailed(quint16 error, const QString& why)
 {
     const bool upload = m_currentStep == stepStor || m_currentStep == stepAppe;
