@@ -43,4 +43,10 @@ bool FaultServer::start(const QString& mode, const QString& cert, const QString&
     return true;
 }
 
+bool FaultServer::start(const QString& mode, QString* error)
+{
+    return makeCertificate(m_certs.path(), {"server"}, error)
+           && start(mode, m_certs.filePath("server.pem"), m_certs.filePath("server.key"), error);
+}
+
 } // namespace testtls

@@ -30,9 +30,12 @@ public:
     // in mode other-cert.
     bool start(const QString& mode, const QString& cert, const QString& key, QString* error,
                const QString& dataCert = {}, const QString& dataKey = {});
+    // The same with a self-signed certificate for 127.0.0.1 made for it.
+    bool start(const QString& mode, QString* error);
     quint16 port() const { return m_port; }
 
 private:
+    QTemporaryDir m_certs;
     std::unique_ptr<QProcess> m_proc;
     quint16 m_port = 0;
 };
