@@ -119,39 +119,19 @@ bool FtpServer::startPyftpdlibTls(const TlsSetup& tls, QString* error)
         *error = "pyftpdlib serves explicit TLS only";
         return false;
     }
-    if (!prepareTls(tls, error))
-        return false;
-    m_dataDir = m_dir->filePath("root");
-    QDir().mkpath(m_dataDir);
-    m_prefix.clear();
-    m_user = "alice";
-    m_password = "wonder";
-    m_port = testenv::freePort();
-    const QString script = m_dir->filePath("server.py");
-    writeText(script, R"(import sys
-from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import TLS_FTPHandler
-from pyftpdlib.servers import FTPServer
-port, root, user, password, cert, key, address = sys.argv[1:8]
-auth = DummyAuthorizer()
-auth.add_user(user, password, root, perm="elradfmwMT")
-TLS_FTPHandler.authorizer = auth
-TLS_FTPHandler.certfile = cert
-TLS_FTPHandler.keyfile = key
-TLS_FTPHandler.tls_control_required = True
-TLS_FTPHandler.tls_data_required = True
-TLS_FTPHandler.permit_foreign_addresses = True
-server = FTPServer((address, int(port)), TLS_FTPHandler)
-server.serve_forever()
-)");
-    return launch(testenv::systemPython(),
-                  {script, QString::number(m_port), m_dataDir, m_user, m_password, m_certFile, m_keyFile, m_address},
-                  error);
+    return prepareTls(tls, error) && launchPyftpdlib(true, error);
 }
 
 bool FtpServer::startPyftpdlib(QString* error)
 {
     m_dir = std::make_unique<QTemporaryDir>();
+    return launchPyftpdlib(false, error);
+}
+
+// pyftpdlib with the user alice (and, without TLS, anonymous logins) on a
+// fresh root; with TLS, login and data must be encrypted.
+bool FtpServer::launchPyftpdlib(bool tls, QString* error)
+{
     m_dataDir = m_dir->filePath("root");
     QDir().mkpath(m_dataDir);
     m_prefix.clear();
@@ -161,18 +141,27 @@ bool FtpServer::startPyftpdlib(QString* error)
     const QString script = m_dir->filePath("server.py");
     writeText(script, R"(import sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
-port, root, user, password, address = sys.argv[1:6]
+port, root, user, password, address, cert, key = sys.argv[1:8]
 auth = DummyAuthorizer()
 auth.add_user(user, password, root, perm="elradfmwMT")
-auth.add_anonymous(root, perm="elradfmwMT")
-FTPHandler.authorizer = auth
-FTPHandler.permit_foreign_addresses = True
-server = FTPServer((address, int(port)), FTPHandler)
+if cert:
+    from pyftpdlib.handlers import TLS_FTPHandler as Handler
+    Handler.certfile = cert
+    Handler.keyfile = key
+    Handler.tls_control_required = True
+    Handler.tls_data_required = True
+else:
+    from pyftpdlib.handlers import FTPHandler as Handler
+    auth.add_anonymous(root, perm="elradfmwMT")
+Handler.authorizer = auth
+Handler.permit_foreign_addresses = True
+server = FTPServer((address, int(port)), Handler)
 server.serve_forever()
 )");
-    return launch(testenv::systemPython(), {script, QString::number(m_port), m_dataDir, m_user, m_password, m_address},
+    return launch(testenv::systemPython(),
+                  {script, QString::number(m_port), m_dataDir, m_user, m_password, m_address,
+                   tls ? m_certFile : QString(), tls ? m_keyFile : QString()},
                   error);
 }
 

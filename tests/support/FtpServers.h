@@ -76,6 +76,7 @@ private:
     bool launch(const QString& program, const QStringList& args, QString* error);
     bool startVsftpdWith(const QString& extraConfig, QString* error);
     bool prepareTls(const TlsSetup& tls, QString* error);
+    bool launchPyftpdlib(bool tls, QString* error);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QProcess> m_proc;

@@ -228,9 +228,7 @@ TEST(FtpTransfer, PassiveReplyForms)
         srv.setPasvReply(form);
         srv.setTransfer("RETR", {"payload"});
         FtpHarness h;
-        h.connectTo(srv);
-        h.ftp.SetHostFileName("f");
-        h.ftp.SetLocalFileName(h.path("down"));
+        h.prepareDownload(srv, true);
         ASSERT_TRUE(h.run([&] { h.ftp.Get(); }));
         EXPECT_EQ(h.lastError(), 0);  // went to 127.0.0.1 whatever the reply said
         EXPECT_EQ(readAll(h.path("down")), "payload");

@@ -29,9 +29,7 @@ TEST(FtpReplyFuzzFindings, PassivePortNumbersThatAreNotBytesAreAMalformedReply)
         srv.setPasvReply(reply);
         srv.setTransfer("RETR", {"payload"});
         FtpHarness h;
-        h.connectTo(srv);
-        h.ftp.SetHostFileName("f");
-        h.ftp.SetLocalFileName(h.path("down"));
+        h.prepareDownload(srv, true);
         ASSERT_TRUE(h.run([&] { h.ftp.Port(); }));
         try {
             h.ftp.Retr();
